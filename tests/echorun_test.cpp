@@ -1,0 +1,314 @@
+// Black-box tests of the built echorun: arguments, the echo, exit status,
+// the signal state and process state that the command inherits.
+#include "launch.h"
+#include "namespace.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+int exited(int code)
+{
+	return code << 8; // the wait status of a normal exit with this code
+}
+
+std::string temp_dir()
+{
+	char name[] = "/tmp/echorun-dir-XXXXXX";
+	if (mkdtemp(name) == nullptr)
+		abort();
+	return name;
+}
+
+void write_file(const std::string &path, const std::string &data, mode_t mode)
+{
+	FILE *f = fopen(path.c_str(), "wb");
+	ASSERT_NE(f, nullptr) << path;
+	fwrite(data.data(), 1, data.size(), f);
+	fclose(f);
+	chmod(path.c_str(), mode);
+}
+
+// The mask of one "SigXxx:" line of /proc/PID/status, as the command saw it.
+unsigned long long status_mask(const std::string &status, const char *field)
+{
+	const auto at = status.find(std::string(field) + ":\t");
+	if (at == std::string::npos)
+		return ~0ULL;
+	return std::stoull(status.substr(at + strlen(field) + 2, 16), nullptr,
+			   16);
+}
+
+unsigned long long mask_of(std::initializer_list<int> sigs)
+{
+	unsigned long long m = 0;
+	for (int sig : sigs)
+		m |= 1ULL << (sig - 1);
+	return m;
+}
+
+struct argv_case {
+	const char *name;
+	launch_spec spec;
+	std::string out;
+	int status;
+};
+
+TEST(Arguments, OnlyTheFirstIsRun)
+{
+	launch_spec none;
+	launch_spec no_argv;
+	no_argv.empty_argv = true;
+	launch_spec extra;
+	extra.argv = {"echorun", "echo \"$#:$1\"", "a", "b"};
+	launch_spec empty;
+	empty.argv = {"echorun", ""};
+	// The shell must not read these as its own options.
+	launch_spec dash;
+	dash.argv = {"echorun", "--help 2>/dev/null || echo ran"};
+	launch_spec plus;
+	plus.argv = {"echorun", "+x 2>/dev/null || echo ran"};
+
+	const argv_case cases[] = {
+		{"no argument", none, "", exited(255)},
+		{"empty argument vector", no_argv, "", exited(255)},
+		{"extra arguments", extra, "echo \"$#:$1\"\n0:\n", exited(0)},
+		{"empty command", empty, "\n", exited(0)},
+		{"text like an option", dash, dash.argv[1] + "\nran\n",
+		 exited(0)},
+		{"text like a + option", plus, plus.argv[1] + "\nran\n",
+		 exited(0)},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.name);
+		const outcome o = launch(c.spec);
+		EXPECT_EQ(o.out, c.out);
+		EXPECT_EQ(o.err, "");
+		EXPECT_EQ(describe(o.status), describe(c.status));
+	}
+}
+
+// The echo is the text exactly as given, and always comes first.
+struct echo_case {
+	const char *name;
+	std::string text;
+	std::string command_output;
+};
+
+const echo_case echo_cases[] = {
+	{"quotes", "printf '%s\\n' \"it's\" 'say \"hi\"'",
+	 "it's\nsay \"hi\"\n"},
+	{"dollar and backslash", "printf '%s\\n' '$HOME \\t' \"$((6*7))\\\\\"",
+	 "$HOME \\t\n42\\\n"},
+	{"embedded newlines", "printf 'one\\n'\n\nprintf 'two\\n'",
+	 "one\ntwo\n"},
+	{"bytes that are not UTF-8", "printf '%s\\n' '\xff\xfe\x80'",
+	 "\xff\xfe\x80\n"},
+	{"100 KiB", ": " + std::string(100 * 1024, 'x') + "; echo done",
+	 "done\n"},
+};
+
+void PrintTo(const echo_case &c, std::ostream *os)
+{
+	*os << c.name;
+}
+
+class Echo : public testing::TestWithParam<std::tuple<echo_case, sink>> {};
+
+TEST_P(Echo, VerbatimAndBeforeTheCommandsOutput)
+{
+	const auto &[c, out] = GetParam();
+	launch_spec spec;
+	spec.argv = {"echorun", c.text};
+	spec.out = out;
+	const outcome o = launch(spec);
+	EXPECT_EQ(o.out, c.text + "\n" + c.command_output);
+	EXPECT_EQ(o.err, "");
+	EXPECT_EQ(describe(o.status), "exit 0");
+}
+
+std::string
+echo_case_name(const testing::TestParamInfo<std::tuple<echo_case, sink>> &info)
+{
+	static const char *const sinks[] = {"pipe", "file", "pty"};
+	std::string name = std::get<0>(info.param).name;
+	for (char &ch : name)
+		if (!isalnum(static_cast<unsigned char>(ch)))
+			ch = '_';
+	return name + "_" + sinks[static_cast<int>(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+	Texts, Echo,
+	testing::Combine(testing::ValuesIn(echo_cases),
+			 testing::Values(sink::pipe, sink::file, sink::pty)),
+	echo_case_name);
+
+TEST(ExitStatus, ZeroWhateverTheCommandDoes)
+{
+	const char *const commands[] = {"exit 3", "false", "kill -TERM $$",
+					"kill -KILL $$", "exec /nonexistent"};
+	for (const char *cmd : commands) {
+		SCOPED_TRACE(cmd);
+		launch_spec spec;
+		spec.argv = {"echorun", cmd};
+		const outcome o = launch(spec);
+		EXPECT_EQ(o.out, std::string(cmd) + "\n");
+		EXPECT_EQ(describe(o.status), "exit 0");
+	}
+}
+
+// Started with the five ignored, others ignored and some blocked: the
+// command sees the five at their defaults and the others still ignored, and
+// echorun waits with the caller's mask.  (Debian's /bin/sh clears the mask
+// at start-up; the probe test below sees what reaches the shell.)
+TEST(Signals, FiveResetOthersUntouched)
+{
+	launch_spec spec;
+	spec.argv = {"echorun",
+		     "cat /proc/self/status; echo ---; cat /proc/$PPID/status"};
+	spec.ignore = {SIGPIPE, SIGINT,	 SIGHUP,  SIGQUIT,
+		       SIGCHLD, SIGUSR1, SIGTERM, SIGTTOU};
+	spec.block = {SIGUSR2, SIGWINCH, SIGINT, SIGALRM};
+	const outcome o = launch(spec);
+	ASSERT_EQ(describe(o.status), "exit 0");
+	const auto split = o.out.find("\n---\n");
+	ASSERT_NE(split, std::string::npos);
+	const std::string command = o.out.substr(0, split);
+	const std::string self = o.out.substr(split);
+
+	const auto others = mask_of({SIGUSR1, SIGTERM, SIGTTOU});
+	EXPECT_EQ(status_mask(command, "SigIgn"), others);
+	EXPECT_EQ(status_mask(self, "SigIgn"), others);
+	EXPECT_EQ(status_mask(self, "SigBlk"),
+		  mask_of({SIGUSR2, SIGWINCH, SIGINT, SIGALRM}));
+}
+
+// With SIGCHLD ignored the kernel would reap the child itself and the wait
+// would fail; echorun must still run the command and report success.
+TEST(Signals, IgnoredChildSignal)
+{
+	for (const char *cmd : {"echo ran", "sleep 0.3; echo ran"}) {
+		SCOPED_TRACE(cmd);
+		launch_spec spec;
+		spec.argv = {"echorun", cmd};
+		spec.ignore = {SIGCHLD};
+		const outcome o = launch(spec);
+		EXPECT_EQ(o.out, std::string(cmd) + "\nran\n");
+		EXPECT_EQ(describe(o.status), "exit 0");
+	}
+}
+
+// A parent that ignores SIGPIPE makes `yes` complain when `head` leaves;
+// the first row shows the harness sees that, the second that echorun
+// mends it.
+TEST(Signals, IgnoredPipeSignal)
+{
+	const char *cmd = "yes | head -n1";
+	launch_spec direct;
+	direct.program = "/bin/sh";
+	direct.argv = {"sh", "-c", cmd};
+	direct.ignore = {SIGPIPE};
+	EXPECT_NE(launch(direct).err.find("Broken pipe"), std::string::npos);
+
+	launch_spec spec;
+	spec.argv = {"echorun", cmd};
+	spec.ignore = {SIGPIPE};
+	const outcome o = launch(spec);
+	EXPECT_EQ(o.out, std::string(cmd) + "\ny\n");
+	EXPECT_EQ(o.err, "");
+	EXPECT_EQ(describe(o.status), "exit 0");
+}
+
+// Environment, descriptors and directory reach the command unchanged.  ls
+// lists the shell's descriptors, with no pipe of the shell's own in the way.
+TEST(ProcessState, PassesThrough)
+{
+	const std::string dir = temp_dir();
+	const std::string side = dir + "/side";
+	const int fd = open(side.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+	ASSERT_NE(fd, -1);
+	ASSERT_NE(dup2(fd, 7), -1);
+	close(fd);
+
+	launch_spec spec;
+	spec.argv = {"echorun", "printf '%s\\n' \"$PROBE\"; pwd; "
+				"ls /proc/$$/fd; echo via7 >&7"};
+	spec.env = {"PATH=/usr/bin:/bin", "PROBE=a b  c"};
+	spec.cwd = dir;
+	spec.keep_fds = {7};
+	const outcome o = launch(spec);
+	close(7);
+
+	EXPECT_EQ(o.out, spec.argv[1] + "\na b  c\n" + dir + "\n0\n1\n2\n7\n");
+	std::ifstream in(side);
+	std::stringstream got;
+	got << in.rdbuf();
+	EXPECT_EQ(got.str(), "via7\n");
+	EXPECT_EQ(describe(o.status), "exit 0");
+}
+
+// The shell is "/bin/sh" by its absolute path: a planted sh first in PATH
+// or named by SHELL is never run.
+TEST(ProcessState, ShellByAbsolutePath)
+{
+	const std::string dir = temp_dir();
+	write_file(dir + "/sh",
+		   "#!/bin/sh\necho planted\ntouch " + dir + "/ran\n", 0755);
+	launch_spec spec;
+	spec.argv = {"echorun", "echo \"$0\""};
+	spec.env = {"PATH=" + dir + ":/usr/bin:/bin", "SHELL=" + dir + "/sh"};
+	const outcome o = launch(spec);
+	EXPECT_EQ(o.out, "echo \"$0\"\n/bin/sh\n");
+	EXPECT_NE(access((dir + "/ran").c_str(), F_OK), 0);
+}
+
+// echorun returns only after the command has ended: what the command does
+// last is done by the time echorun's exit status is known.
+TEST(ProcessState, WaitsForTheCommand)
+{
+	const std::string mark = temp_dir() + "/done";
+	launch_spec spec;
+	spec.argv = {"echorun", "sleep 0.3; echo done >" + mark};
+	spec.out = sink::file;
+	const outcome o = launch(spec);
+	EXPECT_EQ(describe(o.status), "exit 0");
+	EXPECT_EQ(access(mark.c_str(), F_OK), 0);
+}
+
+// With a probe at "/bin/sh" the exact hand-over is seen before any shell
+// could change it: the argument vector, the mask (which dash clears at
+// start-up), the ignored set and the descriptors.
+TEST(ProcessState, ShellStartsWithTheCallersState)
+{
+	if (const std::string why = mount_namespace_refused(); !why.empty())
+		GTEST_SKIP() << why;
+	launch_spec spec;
+	spec.argv = {"echorun", "-x 'a b'", "extra"};
+	spec.ignore = {SIGPIPE, SIGINT, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1};
+	spec.block = {SIGUSR2, SIGINT, SIGTERM};
+	spec.keep_fds = {2};
+	spec.before_exec = shell_replaced_by(PROBE_SHELL_PATH);
+	const outcome o = launch(spec);
+	char expected[512];
+	snprintf(expected, sizeof expected,
+		 "-x 'a b'\n"
+		 "argv[0]=/bin/sh\nargv[1]=-c\nargv[2]=--\nargv[3]=-x 'a b'\n"
+		 "SigBlk:\t%016llx\nSigIgn:\t%016llx\nfds: 0 1 2\n",
+		 mask_of({SIGUSR2, SIGINT, SIGTERM}), mask_of({SIGUSR1}));
+	EXPECT_EQ(o.out, expected);
+	EXPECT_EQ(o.err, "");
+	EXPECT_EQ(describe(o.status), "exit 0");
+}
+
+} // namespace

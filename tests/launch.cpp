@@ -1,0 +1,295 @@
+// launch: see launch.h.
+#include "launch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// A run that has not finished after this long is killed: a hung echorun must
+// fail its test, not stall the suite.
+constexpr int deadline_ms = 30000;
+
+std::string temp_file()
+{
+	char name[] = "/tmp/echorun-test-XXXXXX";
+	const int fd = mkstemp(name);
+	if (fd == -1)
+		abort();
+	close(fd);
+	return name;
+}
+
+std::string slurp(const std::string &path)
+{
+	std::string data;
+	if (FILE *f = fopen(path.c_str(), "rb")) {
+		char buf[65536];
+		size_t n;
+		while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+			data.append(buf, n);
+		fclose(f);
+	}
+	return data;
+}
+
+[[noreturn]] void fail(const char *what)
+{
+	// Only the child calls this, so the message goes where stderr points.
+	dprintf(2, "launch: %s: %s\n", what, strerror(errno));
+	_exit(126);
+}
+
+void move_fd(int from, int to)
+{
+	if (from != to && (dup2(from, to) == -1 || close(from) == -1))
+		fail("dup2");
+}
+
+void set_signals(const launch_spec &spec)
+{
+	struct sigaction sa {};
+	sa.sa_handler = SIG_DFL;
+	for (int sig = 1; sig < NSIG; sig++)
+		(void)sigaction(sig, &sa, nullptr);
+	sa.sa_handler = SIG_IGN;
+	for (int sig : spec.ignore)
+		if (sigaction(sig, &sa, nullptr) == -1)
+			fail("sigaction");
+
+	sigset_t mask;
+	sigemptyset(&mask);
+	for (int sig : spec.block)
+		sigaddset(&mask, sig);
+	if (sigprocmask(SIG_SETMASK, &mask, nullptr) == -1)
+		fail("sigprocmask");
+}
+
+// Makes the pty's slave the controlling terminal of a new session, without
+// output processing so that the bytes read back are the bytes written.
+void attach_pty(const char *slave)
+{
+	if (setsid() == -1)
+		fail("setsid");
+	const int fd = open(slave, O_RDWR);
+	if (fd == -1)
+		fail("open pty");
+	struct termios t;
+	if (tcgetattr(fd, &t) == -1)
+		fail("tcgetattr");
+	t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+	if (tcsetattr(fd, TCSANOW, &t) == -1)
+		fail("tcsetattr");
+	if (dup2(fd, 0) == -1)
+		fail("dup2");
+	move_fd(fd, 1);
+}
+
+// Leaves open only 0, 1, 2 and the descriptors the test passes on.
+void close_others(std::vector<int> keep)
+{
+	keep.push_back(2);
+	std::sort(keep.begin(), keep.end());
+	unsigned lo = 3;
+	for (int fd : keep) {
+		const auto u = static_cast<unsigned>(fd);
+		if (u >= lo) {
+			if (u > lo)
+				(void)close_range(lo, u - 1, 0);
+			lo = u + 1;
+		}
+	}
+	(void)close_range(lo, ~0U, 0);
+}
+
+std::vector<char *> c_vector(const std::vector<std::string> &v)
+{
+	std::vector<char *> c;
+	for (const auto &s : v)
+		c.push_back(const_cast<char *>(s.c_str()));
+	c.push_back(nullptr);
+	return c;
+}
+
+[[noreturn]] void child(const launch_spec &spec, const running &r, int out_fd,
+			const char *slave)
+{
+	const int null = open("/dev/null", O_RDWR);
+	move_fd(null, 0);
+	const int err = open(r.err_path.c_str(), O_WRONLY | O_TRUNC);
+	move_fd(err, 2);
+
+	switch (spec.out) {
+	case sink::pipe:
+	case sink::broken_pipe:
+		move_fd(out_fd, 1);
+		break;
+	case sink::file:
+		move_fd(open(r.out_path.c_str(), O_WRONLY | O_TRUNC), 1);
+		break;
+	case sink::pty:
+		attach_pty(slave);
+		break;
+	case sink::closed:
+		close(1);
+		break;
+	case sink::dev_full:
+		move_fd(open("/dev/full", O_WRONLY), 1);
+		break;
+	}
+	close_others(spec.keep_fds);
+	set_signals(spec);
+	if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) == -1)
+		fail("chdir");
+
+	const std::vector<std::string> env_strings =
+		spec.env.empty() ? plain_env() : spec.env;
+	const auto env = c_vector(env_strings);
+	auto argv = c_vector(spec.argv);
+	if (spec.empty_argv)
+		argv = {nullptr};
+	const std::string program =
+		spec.program.empty() ? echorun_path() : spec.program;
+	if (spec.before_exec)
+		spec.before_exec();
+	(void)execve(program.c_str(), argv.data(), env.data());
+	fail("execve");
+}
+
+// Waits for input on fd for at most ms milliseconds; false on timeout.
+bool wait_readable(int fd, int ms)
+{
+	struct pollfd p = {fd, POLLIN, 0};
+	int n;
+	while ((n = poll(&p, 1, ms)) == -1 && errno == EINTR)
+		;
+	return n > 0;
+}
+
+// Appends what one read returns; false at end of file (or EIO on a pty
+// whose slave side has closed everywhere).
+bool read_some(int fd, std::string &to)
+{
+	char buf[65536];
+	ssize_t n;
+	while ((n = read(fd, buf, sizeof buf)) == -1 && errno == EINTR)
+		;
+	if (n <= 0)
+		return false;
+	to.append(buf, static_cast<size_t>(n));
+	return true;
+}
+
+} // namespace
+
+std::string echorun_path()
+{
+	return ECHORUN_PATH;
+}
+
+std::vector<std::string> plain_env()
+{
+	return {"PATH=/usr/local/bin:/usr/bin:/bin"};
+}
+
+running start(const launch_spec &spec)
+{
+	running r;
+	r.out = spec.out;
+	r.err_path = temp_file();
+	if (spec.out == sink::file)
+		r.out_path = temp_file();
+
+	int fds[2] = {-1, -1};
+	std::string slave;
+	if (spec.out == sink::pipe || spec.out == sink::broken_pipe) {
+		if (pipe2(fds, O_CLOEXEC) == -1)
+			abort();
+		// With no reader anywhere, the first write into the pipe fails.
+		if (spec.out == sink::broken_pipe) {
+			close(fds[0]);
+			fds[0] = -1;
+		}
+	} else if (spec.out == sink::pty) {
+		fds[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+		if (fds[0] == -1 || grantpt(fds[0]) == -1 ||
+		    unlockpt(fds[0]) == -1)
+			abort();
+		slave = ptsname(fds[0]);
+	}
+
+	r.pid = fork();
+	if (r.pid == -1)
+		abort();
+	if (r.pid == 0)
+		child(spec, r, fds[1], slave.c_str());
+	if (fds[1] != -1)
+		close(fds[1]);
+	r.out_fd = fds[0];
+	return r;
+}
+
+std::string read_until(running &r, const std::string &text, int timeout_ms)
+{
+	while (r.seen.find(text) == std::string::npos &&
+	       wait_readable(r.out_fd, timeout_ms) &&
+	       read_some(r.out_fd, r.seen))
+		;
+	return r.seen;
+}
+
+outcome finish(running &r)
+{
+	outcome o;
+	o.out = r.seen;
+	if (r.out_fd != -1) {
+		while (wait_readable(r.out_fd, deadline_ms) &&
+		       read_some(r.out_fd, o.out))
+			;
+		close(r.out_fd);
+	}
+	int status = 0;
+	bool done = false;
+	for (int waited = 0; waited < deadline_ms && !done; waited += 10) {
+		done = waitpid(r.pid, &status, WNOHANG) == r.pid;
+		if (!done)
+			usleep(10000);
+	}
+	if (!done) {
+		kill(r.pid, SIGKILL);
+		waitpid(r.pid, &status, 0);
+		o.err = "launch: killed after the deadline\n";
+	}
+	o.status = status;
+	if (!r.out_path.empty()) {
+		o.out = slurp(r.out_path);
+		unlink(r.out_path.c_str());
+	}
+	o.err += slurp(r.err_path);
+	unlink(r.err_path.c_str());
+	return o;
+}
+
+outcome launch(const launch_spec &spec)
+{
+	running r = start(spec);
+	return finish(r);
+}
+
+std::string describe(int status)
+{
+	if (WIFEXITED(status))
+		return "exit " + std::to_string(WEXITSTATUS(status));
+	if (WIFSIGNALED(status))
+		return std::string("signal ") + strsignal(WTERMSIG(status));
+	return "status " + std::to_string(status);
+}

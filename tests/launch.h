@@ -1,0 +1,63 @@
+// launch: start the built echorun the way a real parent would, and collect
+// what it wrote and how it ended.
+//
+// The child gets exactly the signal dispositions, mask, descriptors,
+// environment and directory the test asks for, then execve()s echorun.
+// Standard output goes to a pipe, a regular file or a pseudo-terminal
+// (with its own session, so terminal signals reach echorun); standard
+// error always goes to a file, read back separately.
+#ifndef ECHORUN_TESTS_LAUNCH_H
+#define ECHORUN_TESTS_LAUNCH_H
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+enum class sink { pipe, file, pty, closed, dev_full, broken_pipe };
+
+struct launch_spec {
+	std::vector<std::string> argv{"echorun"}; // argv[0] included
+	bool empty_argv = false;		  // execve with argv = { NULL }
+	std::vector<int> ignore;		  // signals set to SIG_IGN
+	std::vector<int> block;			  // the signal mask, exactly
+	sink out = sink::pipe;
+	std::vector<std::string> env;	   // the whole environment
+	std::string cwd;		   // empty: the test's own
+	std::vector<int> keep_fds;	   // passed on besides 0, 1, 2
+	std::string program;		   // empty: the built echorun
+	std::function<void()> before_exec; // runs in the child last
+};
+
+struct outcome {
+	std::string out;
+	std::string err;
+	int status = -1; // as waitpid reports it
+};
+
+// A started echorun; finish() reads its output to the end and reaps it.
+struct running {
+	pid_t pid = -1;
+	int out_fd = -1; // read end of the pipe, or the pty master
+	sink out = sink::pipe;
+	std::string out_path, err_path;
+	std::string seen; // what read_until() has read so far
+};
+
+running start(const launch_spec &spec);
+outcome finish(running &r);
+outcome launch(const launch_spec &spec);
+
+// Reads from a running pty or pipe until `text` has been seen (or the
+// timeout in milliseconds passes); returns everything read so far.
+std::string read_until(running &r, const std::string &text, int timeout_ms);
+
+// The default environment for tests: PATH and nothing else.
+std::vector<std::string> plain_env();
+
+// A readable description of a wait status, for failure messages.
+std::string describe(int status);
+
+std::string echorun_path();
+
+#endif
