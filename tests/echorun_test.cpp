@@ -1,5 +1,6 @@
 // Black-box tests of the built echorun: arguments, the echo, exit status,
 // the signal state and process state that the command inherits.
+#include "files.h"
 #include "launch.h"
 #include "namespace.h"
 
@@ -20,23 +21,6 @@ namespace {
 int exited(int code)
 {
 	return code << 8; // the wait status of a normal exit with this code
-}
-
-std::string temp_dir()
-{
-	char name[] = "/tmp/echorun-dir-XXXXXX";
-	if (mkdtemp(name) == nullptr)
-		abort();
-	return name;
-}
-
-void write_file(const std::string &path, const std::string &data, mode_t mode)
-{
-	FILE *f = fopen(path.c_str(), "wb");
-	ASSERT_NE(f, nullptr) << path;
-	fwrite(data.data(), 1, data.size(), f);
-	fclose(f);
-	chmod(path.c_str(), mode);
 }
 
 // The mask of one "SigXxx:" line of /proc/PID/status, as the command saw it.
