@@ -89,6 +89,20 @@ struct echo_case {
 	std::string command_output;
 };
 
+std::string every_byte_value()
+{
+	std::string bytes;
+	for (int b = 1; b < 256; b++)
+		bytes += static_cast<char>(b);
+	return bytes;
+}
+
+// A command of exactly `size` bytes that ends with `tail`.
+std::string padded(size_t size, const std::string &tail)
+{
+	return ": " + std::string(size - 2 - tail.size(), 'x') + tail;
+}
+
 const echo_case echo_cases[] = {
 	{"quotes", "printf '%s\\n' \"it's\" 'say \"hi\"'",
 	 "it's\nsay \"hi\"\n"},
@@ -100,6 +114,11 @@ const echo_case echo_cases[] = {
 	 "\xff\xfe\x80\n"},
 	{"100 KiB", ": " + std::string(100 * 1024, 'x') + "; echo done",
 	 "done\n"},
+	// A quoted here-document takes any byte the argument can hold.
+	{"every byte value",
+	 ": <<'END'\n" + every_byte_value() + "\nEND\necho ran", "ran\n"},
+	// The kernel's limit for one argument: 131,072 bytes with the NUL.
+	{"the longest argument", padded(131071, "; echo done"), "done\n"},
 };
 
 void PrintTo(const echo_case &c, std::ostream *os)
