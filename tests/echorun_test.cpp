@@ -1,5 +1,6 @@
 // Black-box tests of the built echorun: arguments, the echo, exit status,
 // the signal state and process state that the command inherits.
+#include "files.h"
 #include "launch.h"
 #include "namespace.h"
 
@@ -20,23 +21,6 @@ namespace {
 int exited(int code)
 {
 	return code << 8; // the wait status of a normal exit with this code
-}
-
-std::string temp_dir()
-{
-	char name[] = "/tmp/echorun-dir-XXXXXX";
-	if (mkdtemp(name) == nullptr)
-		abort();
-	return name;
-}
-
-void write_file(const std::string &path, const std::string &data, mode_t mode)
-{
-	FILE *f = fopen(path.c_str(), "wb");
-	ASSERT_NE(f, nullptr) << path;
-	fwrite(data.data(), 1, data.size(), f);
-	fclose(f);
-	chmod(path.c_str(), mode);
 }
 
 // The mask of one "SigXxx:" line of /proc/PID/status, as the command saw it.
@@ -105,6 +89,20 @@ struct echo_case {
 	std::string command_output;
 };
 
+std::string every_byte_value()
+{
+	std::string bytes;
+	for (int b = 1; b < 256; b++)
+		bytes += static_cast<char>(b);
+	return bytes;
+}
+
+// A command of exactly `size` bytes that ends with `tail`.
+std::string padded(size_t size, const std::string &tail)
+{
+	return ": " + std::string(size - 2 - tail.size(), 'x') + tail;
+}
+
 const echo_case echo_cases[] = {
 	{"quotes", "printf '%s\\n' \"it's\" 'say \"hi\"'",
 	 "it's\nsay \"hi\"\n"},
@@ -116,6 +114,11 @@ const echo_case echo_cases[] = {
 	 "\xff\xfe\x80\n"},
 	{"100 KiB", ": " + std::string(100 * 1024, 'x') + "; echo done",
 	 "done\n"},
+	// A quoted here-document takes any byte the argument can hold.
+	{"every byte value",
+	 ": <<'END'\n" + every_byte_value() + "\nEND\necho ran", "ran\n"},
+	// The kernel's limit for one argument: 131,072 bytes with the NUL.
+	{"the longest argument", padded(131071, "; echo done"), "done\n"},
 };
 
 void PrintTo(const echo_case &c, std::ostream *os)

@@ -247,6 +247,19 @@ std::string read_until(running &r, const std::string &text, int timeout_ms)
 	return r.seen;
 }
 
+void type(running &r, const std::string &bytes)
+{
+	if (write(r.out_fd, bytes.data(), bytes.size()) !=
+	    static_cast<ssize_t>(bytes.size()))
+		abort();
+}
+
+void hang_up(running &r)
+{
+	close(r.out_fd);
+	r.out_fd = -1;
+}
+
 outcome finish(running &r)
 {
 	outcome o;

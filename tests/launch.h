@@ -52,6 +52,12 @@ outcome launch(const launch_spec &spec);
 // timeout in milliseconds passes); returns everything read so far.
 std::string read_until(running &r, const std::string &text, int timeout_ms);
 
+// Writes `bytes` to a running pty's master, as if typed at the terminal.
+void type(running &r, const std::string &bytes);
+
+// Closes a running pty's master: the terminal hangs up.
+void hang_up(running &r);
+
 // The default environment for tests: PATH and nothing else.
 std::vector<std::string> plain_env();
 

@@ -18,6 +18,16 @@ bool enter_private_mounts()
 	       mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
+// Runs in the launched child: a failure ends it with a status that the
+// test reports.
+void or_die(bool ok)
+{
+	if (!ok) {
+		dprintf(2, "namespace: %s\n", strerror(errno));
+		_exit(125);
+	}
+}
+
 } // namespace
 
 std::string mount_namespace_refused()
@@ -38,13 +48,19 @@ std::string mount_namespace_refused()
 std::function<void()> shell_replaced_by(const std::string &file)
 {
 	return [file] {
-		// Runs in the launched child: a failure ends it with a
-		// status that the test reports.
-		if (!enter_private_mounts() ||
-		    mount(file.c_str(), "/bin/sh", nullptr, MS_BIND, nullptr) !=
-			    0) {
-			dprintf(2, "namespace: %s\n", strerror(errno));
-			_exit(125);
-		}
+		or_die(enter_private_mounts() &&
+		       mount(file.c_str(), "/bin/sh", nullptr, MS_BIND,
+			     nullptr) == 0);
+	};
+}
+
+std::function<void()> shell_missing()
+{
+	// mount follows the link where "/bin" is one (to usr/bin), so the
+	// tmpfs covers the directory that really holds sh.
+	return [] {
+		or_die(enter_private_mounts() &&
+		       mount("tmpfs", "/bin", "tmpfs", MS_NOEXEC, "size=4k") ==
+			       0);
 	};
 }

@@ -12,4 +12,8 @@ std::string mount_namespace_refused();
 // A before_exec step that bind-mounts `file` over "/bin/sh".
 std::function<void()> shell_replaced_by(const std::string &file);
 
+// A before_exec step after which "/bin/sh" names nothing: an empty file
+// system covers the directory that holds it.
+std::function<void()> shell_missing();
+
 #endif

@@ -1,0 +1,30 @@
+// files: see files.h.
+#include "files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string temp_dir()
+{
+	char name[] = "/tmp/echorun-dir-XXXXXX";
+	if (mkdtemp(name) == nullptr)
+		abort();
+	return name;
+}
+
+void write_file(const std::string &path, const std::string &data, mode_t mode)
+{
+	FILE *f = fopen(path.c_str(), "wb");
+	ASSERT_NE(f, nullptr) << path;
+	fwrite(data.data(), 1, data.size(), f);
+	fclose(f);
+	chmod(path.c_str(), mode);
+}
+
+bool exists(const std::string &path)
+{
+	return access(path.c_str(), F_OK) == 0;
+}

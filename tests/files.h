@@ -1,0 +1,16 @@
+// files: scratch files and directories for the tests, under /tmp.
+#ifndef ECHORUN_TESTS_FILES_H
+#define ECHORUN_TESTS_FILES_H
+
+#include <string>
+#include <sys/types.h>
+
+// A new empty directory; the test aborts if none can be made.
+std::string temp_dir();
+
+// Creates or replaces `path` with `data` and then sets `mode`.
+void write_file(const std::string &path, const std::string &data, mode_t mode);
+
+bool exists(const std::string &path);
+
+#endif
