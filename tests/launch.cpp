@@ -120,6 +120,18 @@ std::vector<char *> c_vector(const std::vector<std::string> &v)
 	return c;
 }
 
+// The test run's sanitizer settings, which a sanitized echorun must see to
+// report the way the run asks (abort on the first error) even though each
+// test gives it an environment of its own.  Unsanitized programs ignore them.
+std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
+{
+	for (const char *name :
+	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+		if (const char *value = getenv(name))
+			env.push_back(std::string(name) + "=" + value);
+	return env;
+}
+
 [[noreturn]] void child(const launch_spec &spec, const running &r, int out_fd,
 			const char *slave)
 {
@@ -151,8 +163,8 @@ std::vector<char *> c_vector(const std::vector<std::string> &v)
 	if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) == -1)
 		fail("chdir");
 
-	const std::vector<std::string> env_strings =
-		spec.env.empty() ? plain_env() : spec.env;
+	const std::vector<std::string> env_strings = with_sanitizer_options(
+		spec.env.empty() ? plain_env() : spec.env);
 	const auto env = c_vector(env_strings);
 	auto argv = c_vector(spec.argv);
 	if (spec.empty_argv)
