@@ -34,9 +34,9 @@ void write_file(const std::string &path, const std::string &data, mode_t mode)
 {
 	FILE *f = fopen(path.c_str(), "wb");
 	ASSERT_NE(f, nullptr) << path;
-	fwrite(data.data(), 1, data.size(), f);
-	fclose(f);
-	chmod(path.c_str(), mode);
+	EXPECT_EQ(fwrite(data.data(), 1, data.size(), f), data.size()) << path;
+	ASSERT_EQ(fclose(f), 0) << path;
+	ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
 }
 
 // The mask of one "SigXxx:" line of /proc/PID/status, as the command saw it.
@@ -114,7 +114,7 @@ const echo_case echo_cases[] = {
 	 "one\ntwo\n"},
 	{"bytes that are not UTF-8", "printf '%s\\n' '\xff\xfe\x80'",
 	 "\xff\xfe\x80\n"},
-	{"100 KiB", ": " + std::string(100 * 1024, 'x') + "; echo done",
+	{"100 KiB", ": " + std::string(size_t{100} * 1024, 'x') + "; echo done",
 	 "done\n"},
 };
 
@@ -143,7 +143,7 @@ echo_case_name(const testing::TestParamInfo<std::tuple<echo_case, sink>> &info)
 	static const char *const sinks[] = {"pipe", "file", "pty"};
 	std::string name = std::get<0>(info.param).name;
 	for (char &ch : name)
-		if (!isalnum(static_cast<unsigned char>(ch)))
+		if (isalnum(static_cast<unsigned char>(ch)) == 0)
 			ch = '_';
 	return name + "_" + sinks[static_cast<int>(std::get<1>(info.param))];
 }
@@ -301,11 +301,12 @@ TEST(ProcessState, ShellStartsWithTheCallersState)
 	spec.before_exec = shell_replaced_by(PROBE_SHELL_PATH);
 	const outcome o = launch(spec);
 	char expected[512];
-	snprintf(expected, sizeof expected,
-		 "-x 'a b'\n"
-		 "argv[0]=/bin/sh\nargv[1]=-c\nargv[2]=--\nargv[3]=-x 'a b'\n"
-		 "SigBlk:\t%016llx\nSigIgn:\t%016llx\nfds: 0 1 2\n",
-		 mask_of({SIGUSR2, SIGINT, SIGTERM}), mask_of({SIGUSR1}));
+	(void)snprintf(
+		expected, sizeof expected,
+		"-x 'a b'\n"
+		"argv[0]=/bin/sh\nargv[1]=-c\nargv[2]=--\nargv[3]=-x 'a b'\n"
+		"SigBlk:\t%016llx\nSigIgn:\t%016llx\nfds: 0 1 2\n",
+		mask_of({SIGUSR2, SIGINT, SIGTERM}), mask_of({SIGUSR1}));
 	EXPECT_EQ(o.out, expected);
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(describe(o.status), "exit 0");

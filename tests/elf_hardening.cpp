@@ -53,10 +53,11 @@ void read_dynamic(const bytes &file, const Elf64_Phdr &ph, elf_hardening &r,
 		if (!read_at(file, off, d) || d.d_tag == DT_NULL)
 			return;
 		if (d.d_tag == DT_BIND_NOW ||
-		    (d.d_tag == DT_FLAGS && (d.d_un.d_val & DF_BIND_NOW)) ||
-		    (d.d_tag == DT_FLAGS_1 && (d.d_un.d_val & DF_1_NOW)))
+		    (d.d_tag == DT_FLAGS &&
+		     (d.d_un.d_val & DF_BIND_NOW) != 0) ||
+		    (d.d_tag == DT_FLAGS_1 && (d.d_un.d_val & DF_1_NOW) != 0))
 			r.bind_now = true;
-		if (d.d_tag == DT_FLAGS_1 && (d.d_un.d_val & DF_1_PIE))
+		if (d.d_tag == DT_FLAGS_1 && (d.d_un.d_val & DF_1_PIE) != 0)
 			pie_flag = true;
 	}
 }

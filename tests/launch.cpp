@@ -37,7 +37,7 @@ std::string slurp(const std::string &path)
 		size_t n;
 		while ((n = fread(buf, 1, sizeof buf, f)) > 0)
 			data.append(buf, n);
-		fclose(f);
+		(void)fclose(f);
 	}
 	return data;
 }
@@ -114,6 +114,7 @@ void close_others(std::vector<int> keep)
 std::vector<char *> c_vector(const std::vector<std::string> &v)
 {
 	std::vector<char *> c;
+	c.reserve(v.size() + 1);
 	for (const auto &s : v)
 		c.push_back(const_cast<char *>(s.c_str()));
 	c.push_back(nullptr);
