@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -270,12 +271,13 @@ outcome finish(running &r)
 			;
 		close(r.out_fd);
 	}
+	constexpr timespec tick = {0, 10'000'000}; // 10 ms, as counted below
 	int status = 0;
 	bool done = false;
 	for (int waited = 0; waited < deadline_ms && !done; waited += 10) {
 		done = waitpid(r.pid, &status, WNOHANG) == r.pid;
 		if (!done)
-			usleep(10000);
+			(void)nanosleep(&tick, nullptr);
 	}
 	if (!done) {
 		kill(r.pid, SIGKILL);
