@@ -19,9 +19,9 @@ void write_file(const std::string &path, const std::string &data, mode_t mode)
 {
 	FILE *f = fopen(path.c_str(), "wb");
 	ASSERT_NE(f, nullptr) << path;
-	fwrite(data.data(), 1, data.size(), f);
-	fclose(f);
-	chmod(path.c_str(), mode);
+	EXPECT_EQ(fwrite(data.data(), 1, data.size(), f), data.size()) << path;
+	ASSERT_EQ(fclose(f), 0) << path;
+	ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
 }
 
 bool exists(const std::string &path)

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -37,7 +38,7 @@ std::string slurp(const std::string &path)
 		size_t n;
 		while ((n = fread(buf, 1, sizeof buf, f)) > 0)
 			data.append(buf, n);
-		fclose(f);
+		(void)fclose(f);
 	}
 	return data;
 }
@@ -114,10 +115,23 @@ void close_others(std::vector<int> keep)
 std::vector<char *> c_vector(const std::vector<std::string> &v)
 {
 	std::vector<char *> c;
+	c.reserve(v.size() + 1);
 	for (const auto &s : v)
 		c.push_back(const_cast<char *>(s.c_str()));
 	c.push_back(nullptr);
 	return c;
+}
+
+// The test run's sanitizer settings, which a sanitized echorun must see to
+// report the way the run asks (abort on the first error) even though each
+// test gives it an environment of its own.  Unsanitized programs ignore them.
+std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
+{
+	for (const char *name :
+	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+		if (const char *value = getenv(name))
+			env.push_back(std::string(name) + "=" + value);
+	return env;
 }
 
 [[noreturn]] void child(const launch_spec &spec, const running &r, int out_fd,
@@ -151,8 +165,8 @@ std::vector<char *> c_vector(const std::vector<std::string> &v)
 	if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) == -1)
 		fail("chdir");
 
-	const std::vector<std::string> env_strings =
-		spec.env.empty() ? plain_env() : spec.env;
+	const std::vector<std::string> env_strings = with_sanitizer_options(
+		spec.env.empty() ? plain_env() : spec.env);
 	const auto env = c_vector(env_strings);
 	auto argv = c_vector(spec.argv);
 	if (spec.empty_argv)
@@ -270,12 +284,13 @@ outcome finish(running &r)
 			;
 		close(r.out_fd);
 	}
+	constexpr timespec tick = {0, 10'000'000}; // 10 ms, as counted below
 	int status = 0;
 	bool done = false;
 	for (int waited = 0; waited < deadline_ms && !done; waited += 10) {
 		done = waitpid(r.pid, &status, WNOHANG) == r.pid;
 		if (!done)
-			usleep(10000);
+			(void)nanosleep(&tick, nullptr);
 	}
 	if (!done) {
 		kill(r.pid, SIGKILL);

@@ -22,7 +22,7 @@ struct launch_spec {
 	std::vector<int> ignore;		  // signals set to SIG_IGN
 	std::vector<int> block;			  // the signal mask, exactly
 	sink out = sink::pipe;
-	std::vector<std::string> env;	   // the whole environment
+	std::vector<std::string> env;	   // all but *SAN_OPTIONS
 	std::string cwd;		   // empty: the test's own
 	std::vector<int> keep_fds;	   // passed on besides 0, 1, 2
 	std::string program;		   // empty: the built echorun

@@ -13,18 +13,22 @@ int main(int argc, char *argv[])
 
 	if (FILE *f = fopen("/proc/self/status", "r")) {
 		char line[256];
-		while (fgets(line, sizeof line, f))
-			if (!strncmp(line, "SigBlk:", 7) ||
-			    !strncmp(line, "SigIgn:", 7))
-				fputs(line, stdout);
-		fclose(f);
+		while (fgets(line, sizeof line, f) != nullptr)
+			if (strncmp(line, "SigBlk:", 7) == 0 ||
+			    strncmp(line, "SigIgn:", 7) == 0)
+				(void)fputs(line, stdout);
+		(void)fclose(f);
 	}
 
 	// The directory stream's own descriptor is left out of the list.
 	if (DIR *d = opendir("/proc/self/fd")) {
 		printf("fds:");
+		// One stream, one thread: readdir is safe, and glibc deprecates
+		// readdir_r.
+		// cppcheck-suppress readdirCalled
 		while (const dirent *e = readdir(d))
-			if (e->d_name[0] != '.' && atoi(e->d_name) != dirfd(d))
+			if (e->d_name[0] != '.' &&
+			    strtol(e->d_name, nullptr, 10) != dirfd(d))
 				printf(" %s", e->d_name);
 		printf("\n");
 		closedir(d);
