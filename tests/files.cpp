@@ -28,3 +28,16 @@ bool exists(const std::string &path)
 {
 	return access(path.c_str(), F_OK) == 0;
 }
+
+std::string slurp(const std::string &path)
+{
+	std::string data;
+	if (FILE *f = fopen(path.c_str(), "rb")) {
+		char buf[65536];
+		size_t n;
+		while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+			data.append(buf, n);
+		(void)fclose(f);
+	}
+	return data;
+}

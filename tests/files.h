@@ -13,4 +13,7 @@ void write_file(const std::string &path, const std::string &data, mode_t mode);
 
 bool exists(const std::string &path);
 
+// The whole of a file, or "" when it cannot be read.
+std::string slurp(const std::string &path);
+
 #endif

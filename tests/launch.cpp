@@ -1,6 +1,8 @@
 // launch: see launch.h.
 #include "launch.h"
 
+#include "files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -28,19 +30,6 @@ std::string temp_file()
 		abort();
 	close(fd);
 	return name;
-}
-
-std::string slurp(const std::string &path)
-{
-	std::string data;
-	if (FILE *f = fopen(path.c_str(), "rb")) {
-		char buf[65536];
-		size_t n;
-		while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-			data.append(buf, n);
-		(void)fclose(f);
-	}
-	return data;
 }
 
 [[noreturn]] void fail(const char *what)

@@ -37,7 +37,8 @@ TEST(Load, ManyAtOnceLeaveNothingBehind)
 	const std::string token = "echorun-load-" + std::to_string(getpid());
 
 	std::deque<std::pair<running, std::string>> flying;
-	int started = 0, wrong = 0;
+	int started = 0;
+	int wrong = 0;
 	std::string first_wrong;
 	while (started < runs || !flying.empty()) {
 		if (started < runs && flying.size() < in_flight) {

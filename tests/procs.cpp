@@ -1,26 +1,16 @@
 // procs: see procs.h.
 #include "procs.h"
+#include "files.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
+#include <sstream>
 #include <unistd.h>
 
 namespace {
-
-std::string slurp(const std::string &path)
-{
-	std::string data;
-	if (FILE *f = fopen(path.c_str(), "rb")) {
-		char buf[4096];
-		size_t n;
-		while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-			data.append(buf, n);
-		fclose(f);
-	}
-	return data;
-}
 
 // The state and session of /proc/PID/stat; the command name before them
 // may hold spaces and parentheses, so fields are counted from the last ')'.
@@ -29,9 +19,16 @@ bool state_and_session(pid_t pid, char &state, pid_t &sid)
 	const std::string stat =
 		slurp("/proc/" + std::to_string(pid) + "/stat");
 	const auto close = stat.rfind(')');
-	return close != std::string::npos &&
-	       sscanf(stat.c_str() + close + 1, " %c %*d %*d %d", &state,
-		      &sid) == 2;
+	if (close == std::string::npos)
+		return false;
+	std::istringstream fields(stat.substr(close + 1));
+	long ppid = 0;
+	long pgrp = 0;
+	long session = 0;
+	if (!(fields >> state >> ppid >> pgrp >> session))
+		return false;
+	sid = static_cast<pid_t>(session);
+	return true;
 }
 
 template <typename Match> std::vector<pid_t> running_where(Match match)
@@ -40,8 +37,13 @@ template <typename Match> std::vector<pid_t> running_where(Match match)
 	DIR *d = opendir("/proc");
 	if (d == nullptr)
 		abort();
+	// cppcheck-suppress readdirCalled
 	while (const dirent *e = readdir(d)) {
-		const pid_t pid = atoi(e->d_name);
+		char *end = nullptr;
+		const auto pid =
+			static_cast<pid_t>(strtol(e->d_name, &end, 10));
+		if (*end != '\0')
+			continue;
 		char state;
 		pid_t sid;
 		if (pid > 0 && state_and_session(pid, state, sid) &&
@@ -74,7 +76,8 @@ std::vector<pid_t> until_none(const std::function<std::vector<pid_t>()> &find,
 	std::vector<pid_t> found = find();
 	for (int waited = 0; !found.empty() && waited < timeout_ms;
 	     waited += 50) {
-		usleep(50000);
+		const timespec tick = {0, 50'000'000};
+		(void)nanosleep(&tick, nullptr);
 		found = find();
 	}
 	return found;

@@ -19,6 +19,7 @@ constexpr unsigned native_arch = AUDIT_ARCH_X86_64;
 #elif defined(__aarch64__)
 constexpr unsigned native_arch = AUDIT_ARCH_AARCH64;
 #else
+// cppcheck-suppress preprocessorErrorDirective
 #error "add this machine's AUDIT_ARCH_ value"
 #endif
 
@@ -63,7 +64,7 @@ std::vector<sock_filter> program(const std::vector<long> &numbers, int error)
 
 std::function<void()> syscalls_fail(std::vector<long> numbers, int error)
 {
-	return [numbers, error] {
+	return [numbers = std::move(numbers), error] {
 		std::vector<sock_filter> p = program(numbers, error);
 		const sock_fprog prog = {static_cast<unsigned short>(p.size()),
 					 p.data()};
