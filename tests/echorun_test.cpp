@@ -43,24 +43,24 @@ unsigned long long mask_of(std::initializer_list<int> sigs)
 
 struct argv_case {
 	const char *name;
-	launch_spec spec;
+	launch_opts opts;
 	std::string out;
 	int status;
 };
 
 TEST(Arguments, OnlyTheFirstIsRun)
 {
-	launch_spec none;
-	launch_spec no_argv;
+	launch_opts none;
+	launch_opts no_argv;
 	no_argv.empty_argv = true;
-	launch_spec extra;
+	launch_opts extra;
 	extra.argv = {"echorun", "echo \"$#:$1\"", "a", "b"};
-	launch_spec empty;
+	launch_opts empty;
 	empty.argv = {"echorun", ""};
 	// The shell must not read these as its own options.
-	launch_spec dash;
+	launch_opts dash;
 	dash.argv = {"echorun", "--help 2>/dev/null || echo ran"};
-	launch_spec plus;
+	launch_opts plus;
 	plus.argv = {"echorun", "+x 2>/dev/null || echo ran"};
 
 	const argv_case cases[] = {
@@ -75,7 +75,7 @@ TEST(Arguments, OnlyTheFirstIsRun)
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.name);
-		const outcome o = launch(c.spec);
+		const outcome o = launch(c.opts);
 		EXPECT_EQ(o.out, c.out);
 		EXPECT_EQ(o.err, "");
 		EXPECT_EQ(describe(o.status), describe(c.status));
@@ -134,10 +134,10 @@ class Echo : public testing::TestWithParam<std::tuple<echo_case, sink>> {};
 TEST_P(Echo, VerbatimAndBeforeTheCommandsOutput)
 {
 	const auto &[c, out] = GetParam();
-	launch_spec spec;
-	spec.argv = {"echorun", c.text};
-	spec.out = out;
-	const outcome o = launch(spec);
+	launch_opts opts;
+	opts.argv = {"echorun", c.text};
+	opts.out = out;
+	const outcome o = launch(opts);
 	EXPECT_EQ(o.out, c.text + "\n" + c.command_output);
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(describe(o.status), "exit 0");
@@ -166,9 +166,9 @@ TEST(ExitStatus, ZeroWhateverTheCommandDoes)
 					"kill -KILL $$", "exec /nonexistent"};
 	for (const char *cmd : commands) {
 		SCOPED_TRACE(cmd);
-		launch_spec spec;
-		spec.argv = {"echorun", cmd};
-		const outcome o = launch(spec);
+		launch_opts opts;
+		opts.argv = {"echorun", cmd};
+		const outcome o = launch(opts);
 		EXPECT_EQ(o.out, std::string(cmd) + "\n");
 		EXPECT_EQ(describe(o.status), "exit 0");
 	}
@@ -180,13 +180,13 @@ TEST(ExitStatus, ZeroWhateverTheCommandDoes)
 // at start-up; the probe test below sees what reaches the shell.)
 TEST(Signals, FiveResetOthersUntouched)
 {
-	launch_spec spec;
-	spec.argv = {"echorun",
+	launch_opts opts;
+	opts.argv = {"echorun",
 		     "cat /proc/self/status; echo ---; cat /proc/$PPID/status"};
-	spec.ignore = {SIGPIPE, SIGINT,	 SIGHUP,  SIGQUIT,
+	opts.ignore = {SIGPIPE, SIGINT,	 SIGHUP,  SIGQUIT,
 		       SIGCHLD, SIGUSR1, SIGTERM, SIGTTOU};
-	spec.block = {SIGUSR2, SIGWINCH, SIGINT, SIGALRM};
-	const outcome o = launch(spec);
+	opts.block = {SIGUSR2, SIGWINCH, SIGINT, SIGALRM};
+	const outcome o = launch(opts);
 	ASSERT_EQ(describe(o.status), "exit 0");
 	const auto split = o.out.find("\n---\n");
 	ASSERT_NE(split, std::string::npos);
@@ -206,10 +206,10 @@ TEST(Signals, IgnoredChildSignal)
 {
 	for (const char *cmd : {"echo ran", "sleep 0.3; echo ran"}) {
 		SCOPED_TRACE(cmd);
-		launch_spec spec;
-		spec.argv = {"echorun", cmd};
-		spec.ignore = {SIGCHLD};
-		const outcome o = launch(spec);
+		launch_opts opts;
+		opts.argv = {"echorun", cmd};
+		opts.ignore = {SIGCHLD};
+		const outcome o = launch(opts);
 		EXPECT_EQ(o.out, std::string(cmd) + "\nran\n");
 		EXPECT_EQ(describe(o.status), "exit 0");
 	}
@@ -221,16 +221,16 @@ TEST(Signals, IgnoredChildSignal)
 TEST(Signals, IgnoredPipeSignal)
 {
 	const char *cmd = "yes | head -n1";
-	launch_spec direct;
+	launch_opts direct;
 	direct.program = "/bin/sh";
 	direct.argv = {"sh", "-c", cmd};
 	direct.ignore = {SIGPIPE};
 	EXPECT_NE(launch(direct).err.find("Broken pipe"), std::string::npos);
 
-	launch_spec spec;
-	spec.argv = {"echorun", cmd};
-	spec.ignore = {SIGPIPE};
-	const outcome o = launch(spec);
+	launch_opts opts;
+	opts.argv = {"echorun", cmd};
+	opts.ignore = {SIGPIPE};
+	const outcome o = launch(opts);
 	EXPECT_EQ(o.out, std::string(cmd) + "\ny\n");
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(describe(o.status), "exit 0");
@@ -250,16 +250,16 @@ TEST(ProcessState, PassesThrough)
 	close(fd);
 	ASSERT_EQ(moved, 7);
 
-	launch_spec spec;
-	spec.argv = {"echorun", "printf '%s\\n' \"$PROBE\"; pwd; "
+	launch_opts opts;
+	opts.argv = {"echorun", "printf '%s\\n' \"$PROBE\"; pwd; "
 				"ls /proc/$$/fd; echo via7 >&7"};
-	spec.env = {"PATH=/usr/bin:/bin", "PROBE=a b  c"};
-	spec.cwd = dir;
-	spec.keep_fds = {7};
-	const outcome o = launch(spec);
+	opts.env = {"PATH=/usr/bin:/bin", "PROBE=a b  c"};
+	opts.cwd = dir;
+	opts.keep_fds = {7};
+	const outcome o = launch(opts);
 	close(7);
 
-	EXPECT_EQ(o.out, spec.argv[1] + "\na b  c\n" + dir + "\n0\n1\n2\n7\n");
+	EXPECT_EQ(o.out, opts.argv[1] + "\na b  c\n" + dir + "\n0\n1\n2\n7\n");
 	std::ifstream in(side);
 	std::stringstream got;
 	got << in.rdbuf();
@@ -274,10 +274,10 @@ TEST(ProcessState, ShellByAbsolutePath)
 	const std::string dir = temp_dir();
 	write_file(dir + "/sh",
 		   "#!/bin/sh\necho planted\ntouch " + dir + "/ran\n", 0755);
-	launch_spec spec;
-	spec.argv = {"echorun", "echo \"$0\""};
-	spec.env = {"PATH=" + dir + ":/usr/bin:/bin", "SHELL=" + dir + "/sh"};
-	const outcome o = launch(spec);
+	launch_opts opts;
+	opts.argv = {"echorun", "echo \"$0\""};
+	opts.env = {"PATH=" + dir + ":/usr/bin:/bin", "SHELL=" + dir + "/sh"};
+	const outcome o = launch(opts);
 	EXPECT_EQ(o.out, "echo \"$0\"\n/bin/sh\n");
 	EXPECT_NE(access((dir + "/ran").c_str(), F_OK), 0);
 }
@@ -287,10 +287,10 @@ TEST(ProcessState, ShellByAbsolutePath)
 TEST(ProcessState, WaitsForTheCommand)
 {
 	const std::string mark = temp_dir() + "/done";
-	launch_spec spec;
-	spec.argv = {"echorun", "sleep 0.3; echo done >" + mark};
-	spec.out = sink::file;
-	const outcome o = launch(spec);
+	launch_opts opts;
+	opts.argv = {"echorun", "sleep 0.3; echo done >" + mark};
+	opts.out = sink::file;
+	const outcome o = launch(opts);
 	EXPECT_EQ(describe(o.status), "exit 0");
 	EXPECT_EQ(access(mark.c_str(), F_OK), 0);
 }
@@ -302,13 +302,13 @@ TEST(ProcessState, ShellStartsWithTheCallersState)
 {
 	if (const std::string why = mount_namespace_refused(); !why.empty())
 		GTEST_SKIP() << why;
-	launch_spec spec;
-	spec.argv = {"echorun", "-x 'a b'", "extra"};
-	spec.ignore = {SIGPIPE, SIGINT, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1};
-	spec.block = {SIGUSR2, SIGINT, SIGTERM};
-	spec.keep_fds = {2};
-	spec.before_exec = shell_replaced_by(PROBE_SHELL_PATH);
-	const outcome o = launch(spec);
+	launch_opts opts;
+	opts.argv = {"echorun", "-x 'a b'", "extra"};
+	opts.ignore = {SIGPIPE, SIGINT, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1};
+	opts.block = {SIGUSR2, SIGINT, SIGTERM};
+	opts.keep_fds = {2};
+	opts.before_exec = shell_replaced_by(PROBE_SHELL_PATH);
+	const outcome o = launch(opts);
 	char expected[512];
 	(void)snprintf(
 		expected, sizeof expected,

@@ -24,11 +24,11 @@ std::vector<std::string> no_leak_checker()
 TEST(Faults, ForkFails)
 {
 	const std::string mark = temp_dir() + "/ran";
-	launch_spec spec;
-	spec.argv = {"echorun", "touch " + mark};
-	spec.env = no_leak_checker();
-	spec.before_exec = syscalls_fail(process_creation_calls(), EAGAIN);
-	const outcome o = launch(spec);
+	launch_opts opts;
+	opts.argv = {"echorun", "touch " + mark};
+	opts.env = no_leak_checker();
+	opts.before_exec = syscalls_fail(process_creation_calls(), EAGAIN);
+	const outcome o = launch(opts);
 	EXPECT_EQ(o.out, "");
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(describe(o.status), "exit 255");
@@ -39,11 +39,11 @@ TEST(Faults, ForkFails)
 // the filter, so the command is a builtin that needs no wait of its own.
 TEST(Faults, WaitFails)
 {
-	launch_spec spec;
-	spec.argv = {"echorun", "echo ran"};
-	spec.env = no_leak_checker();
-	spec.before_exec = syscalls_fail(wait_calls(), ECHILD);
-	const outcome o = launch(spec);
+	launch_opts opts;
+	opts.argv = {"echorun", "echo ran"};
+	opts.env = no_leak_checker();
+	opts.before_exec = syscalls_fail(wait_calls(), ECHILD);
+	const outcome o = launch(opts);
 	EXPECT_EQ(o.out, "echo ran\nran\n");
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(describe(o.status), "exit 255");
@@ -70,11 +70,11 @@ TEST(Faults, ShellCannotBeExecuted)
 			SCOPED_TRACE(shell.name +
 				     std::string(out == sink::pty ? " pty"
 								  : " pipe"));
-			launch_spec spec;
-			spec.argv = {"echorun", "echo ran"};
-			spec.out = out;
-			spec.before_exec = shell.step;
-			const outcome o = launch(spec);
+			launch_opts opts;
+			opts.argv = {"echorun", "echo ran"};
+			opts.out = out;
+			opts.before_exec = shell.step;
+			const outcome o = launch(opts);
 			EXPECT_EQ(o.out, "echo ran\nerror\n");
 			EXPECT_EQ(o.err, "");
 			EXPECT_EQ(describe(o.status), "exit 0");

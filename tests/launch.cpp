@@ -45,20 +45,20 @@ void move_fd(int from, int to)
 		fail("dup2");
 }
 
-void set_signals(const launch_spec &spec)
+void set_signals(const launch_opts &opts)
 {
 	struct sigaction sa {};
 	sa.sa_handler = SIG_DFL;
 	for (int sig = 1; sig < NSIG; sig++)
 		(void)sigaction(sig, &sa, nullptr);
 	sa.sa_handler = SIG_IGN;
-	for (int sig : spec.ignore)
+	for (int sig : opts.ignore)
 		if (sigaction(sig, &sa, nullptr) == -1)
 			fail("sigaction");
 
 	sigset_t mask;
 	sigemptyset(&mask);
-	for (int sig : spec.block)
+	for (int sig : opts.block)
 		sigaddset(&mask, sig);
 	if (sigprocmask(SIG_SETMASK, &mask, nullptr) == -1)
 		fail("sigprocmask");
@@ -123,7 +123,7 @@ std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 	return env;
 }
 
-[[noreturn]] void child(const launch_spec &spec, const running &r, int out_fd,
+[[noreturn]] void child(const launch_opts &opts, const running &r, int out_fd,
 			const char *slave)
 {
 	const int null = open("/dev/null", O_RDWR);
@@ -131,7 +131,7 @@ std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 	const int err = open(r.err_path.c_str(), O_WRONLY | O_TRUNC);
 	move_fd(err, 2);
 
-	switch (spec.out) {
+	switch (opts.out) {
 	case sink::pipe:
 	case sink::broken_pipe:
 		move_fd(out_fd, 1);
@@ -149,21 +149,21 @@ std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 		move_fd(open("/dev/full", O_WRONLY), 1);
 		break;
 	}
-	close_others(spec.keep_fds);
-	set_signals(spec);
-	if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) == -1)
+	close_others(opts.keep_fds);
+	set_signals(opts);
+	if (!opts.cwd.empty() && chdir(opts.cwd.c_str()) == -1)
 		fail("chdir");
 
 	const std::vector<std::string> env_strings = with_sanitizer_options(
-		spec.env.empty() ? plain_env() : spec.env);
+		opts.env.empty() ? plain_env() : opts.env);
 	const auto env = c_vector(env_strings);
-	auto argv = c_vector(spec.argv);
-	if (spec.empty_argv)
+	auto argv = c_vector(opts.argv);
+	if (opts.empty_argv)
 		argv = {nullptr};
 	const std::string program =
-		spec.program.empty() ? echorun_path() : spec.program;
-	if (spec.before_exec)
-		spec.before_exec();
+		opts.program.empty() ? echorun_path() : opts.program;
+	if (opts.before_exec)
+		opts.before_exec();
 	(void)execve(program.c_str(), argv.data(), env.data());
 	fail("execve");
 }
@@ -204,25 +204,25 @@ std::vector<std::string> plain_env()
 	return {"PATH=/usr/local/bin:/usr/bin:/bin"};
 }
 
-running start(const launch_spec &spec)
+running start(const launch_opts &opts)
 {
 	running r;
-	r.out = spec.out;
+	r.out = opts.out;
 	r.err_path = temp_file();
-	if (spec.out == sink::file)
+	if (opts.out == sink::file)
 		r.out_path = temp_file();
 
 	int fds[2] = {-1, -1};
 	std::string slave;
-	if (spec.out == sink::pipe || spec.out == sink::broken_pipe) {
+	if (opts.out == sink::pipe || opts.out == sink::broken_pipe) {
 		if (pipe2(fds, O_CLOEXEC) == -1)
 			abort();
 		// With no reader anywhere, the first write into the pipe fails.
-		if (spec.out == sink::broken_pipe) {
+		if (opts.out == sink::broken_pipe) {
 			close(fds[0]);
 			fds[0] = -1;
 		}
-	} else if (spec.out == sink::pty) {
+	} else if (opts.out == sink::pty) {
 		fds[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
 		if (fds[0] == -1 || grantpt(fds[0]) == -1 ||
 		    unlockpt(fds[0]) == -1)
@@ -234,7 +234,7 @@ running start(const launch_spec &spec)
 	if (r.pid == -1)
 		abort();
 	if (r.pid == 0)
-		child(spec, r, fds[1], slave.c_str());
+		child(opts, r, fds[1], slave.c_str());
 	if (fds[1] != -1)
 		close(fds[1]);
 	r.out_fd = fds[0];
@@ -296,9 +296,9 @@ outcome finish(running &r)
 	return o;
 }
 
-outcome launch(const launch_spec &spec)
+outcome launch(const launch_opts &opts)
 {
-	running r = start(spec);
+	running r = start(opts);
 	return finish(r);
 }
 

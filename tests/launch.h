@@ -16,7 +16,7 @@
 
 enum class sink { pipe, file, pty, closed, dev_full, broken_pipe };
 
-struct launch_spec {
+struct launch_opts {
 	std::vector<std::string> argv{"echorun"}; // argv[0] included
 	bool empty_argv = false;		  // execve with argv = { NULL }
 	std::vector<int> ignore;		  // signals set to SIG_IGN
@@ -44,9 +44,9 @@ struct running {
 	std::string seen; // what read_until() has read so far
 };
 
-running start(const launch_spec &spec);
+running start(const launch_opts &opts);
 outcome finish(running &r);
-outcome launch(const launch_spec &spec);
+outcome launch(const launch_opts &opts);
 
 // Reads from a running pty or pipe until `text` has been seen (or the
 // timeout in milliseconds passes); returns everything read so far.

@@ -42,13 +42,13 @@ TEST(Load, ManyAtOnceLeaveNothingBehind)
 	std::string first_wrong;
 	while (started < runs || !flying.empty()) {
 		if (started < runs && flying.size() < in_flight) {
-			launch_spec spec;
-			spec.argv = {"echorun",
+			launch_opts opts;
+			opts.argv = {"echorun",
 				     "ls /proc/$$/fd; : " + token + "-" +
 					     std::to_string(started++)};
-			spec.keep_fds = {7};
-			flying.emplace_back(start(spec),
-					    spec.argv[1] + "\n0\n1\n2\n7\n"
+			opts.keep_fds = {7};
+			flying.emplace_back(start(opts),
+					    opts.argv[1] + "\n0\n1\n2\n7\n"
 							   "exit 0");
 			continue;
 		}

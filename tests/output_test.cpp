@@ -30,11 +30,11 @@ TEST(Output, UnwritableStandardOutput)
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.name);
 		const std::string mark = temp_dir() + "/ran";
-		launch_spec spec;
-		spec.argv = {"echorun", "touch " + mark};
-		spec.out = c.out;
-		spec.ignore = c.ignore;
-		const outcome o = launch(spec);
+		launch_opts opts;
+		opts.argv = {"echorun", "touch " + mark};
+		opts.out = c.out;
+		opts.ignore = c.ignore;
+		const outcome o = launch(opts);
 		EXPECT_EQ(exists(mark), c.command_runs);
 		EXPECT_EQ(o.err, "");
 		EXPECT_EQ(describe(o.status), "exit 0");

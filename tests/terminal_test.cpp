@@ -25,10 +25,10 @@ TEST(Terminal, SignalsEndEchorunAndTheCommand)
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.name);
-		launch_spec spec;
-		spec.argv = {"echorun", "echo ready.; sleep 30; echo survived"};
-		spec.out = sink::pty;
-		running r = start(spec);
+		launch_opts opts;
+		opts.argv = {"echorun", "echo ready.; sleep 30; echo survived"};
+		opts.out = sink::pty;
+		running r = start(opts);
 		ASSERT_NE(read_until(r, "ready.\n", 10000).find("ready.\n"),
 			  std::string::npos);
 		if (c.typed.empty())
@@ -40,7 +40,7 @@ TEST(Terminal, SignalsEndEchorunAndTheCommand)
 		EXPECT_EQ(describe(o.status),
 			  std::string("signal ") + strsignal(c.signal));
 		const std::string after_echo =
-			o.out.substr(spec.argv[1].size());
+			o.out.substr(opts.argv[1].size());
 		EXPECT_EQ(after_echo.find("survived"), std::string::npos);
 		// echorun led the session: the shell and its sleep were in it.
 		EXPECT_EQ(until_none([&] { return running_in_session(r.pid); },
