@@ -129,6 +129,16 @@ void PrintTo(const echo_case &c, std::ostream *os)
 	*os << c.name;
 }
 
+} // namespace
+
+// Found by argument-dependent lookup, so it lives beside sink itself.
+void PrintTo(sink s, std::ostream *os)
+{
+	*os << sink_name(s);
+}
+
+namespace {
+
 class Echo : public testing::TestWithParam<std::tuple<echo_case, sink>> {};
 
 TEST_P(Echo, VerbatimAndBeforeTheCommandsOutput)
@@ -146,12 +156,11 @@ TEST_P(Echo, VerbatimAndBeforeTheCommandsOutput)
 std::string
 echo_case_name(const testing::TestParamInfo<std::tuple<echo_case, sink>> &info)
 {
-	static const char *const sinks[] = {"pipe", "file", "pty"};
 	std::string name = std::get<0>(info.param).name;
 	for (char &ch : name)
 		if (isalnum(static_cast<unsigned char>(ch)) == 0)
 			ch = '_';
-	return name + "_" + sinks[static_cast<int>(std::get<1>(info.param))];
+	return name + "_" + sink_name(std::get<1>(info.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(

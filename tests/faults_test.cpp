@@ -67,9 +67,8 @@ TEST(Faults, ShellCannotBeExecuted)
 	};
 	for (const auto &shell : shells)
 		for (sink out : {sink::pipe, sink::pty}) {
-			SCOPED_TRACE(shell.name +
-				     std::string(out == sink::pty ? " pty"
-								  : " pipe"));
+			SCOPED_TRACE(std::string(shell.name) + " " +
+				     sink_name(out));
 			launch_opts opts;
 			opts.argv = {"echorun", "echo ran"};
 			opts.out = out;

@@ -199,6 +199,25 @@ std::string echorun_path()
 	return ECHORUN_PATH;
 }
 
+const char *sink_name(sink s)
+{
+	switch (s) {
+	case sink::pipe:
+		return "pipe";
+	case sink::file:
+		return "file";
+	case sink::pty:
+		return "pty";
+	case sink::closed:
+		return "closed";
+	case sink::dev_full:
+		return "dev_full";
+	case sink::broken_pipe:
+		return "broken_pipe";
+	}
+	return "unknown";
+}
+
 std::vector<std::string> plain_env()
 {
 	return {"PATH=/usr/local/bin:/usr/bin:/bin"};

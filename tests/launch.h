@@ -16,6 +16,9 @@
 
 enum class sink { pipe, file, pty, closed, dev_full, broken_pipe };
 
+// "pipe", "file", "pty" and so on, for test names and messages.
+const char *sink_name(sink s);
+
 struct launch_opts {
 	std::vector<std::string> argv{"echorun"}; // argv[0] included
 	bool empty_argv = false;		  // execve with argv = { NULL }
