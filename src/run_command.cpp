@@ -1,8 +1,8 @@
 // run_command: fork, echo, exec "/bin/sh -c", wait.  See run_command.h.
 //
-// This is not system(3): it echoes the command, leaves every signal as the
-// caller set it around the wait, names the shell by absolute path, and does
-// not collect the child's status.
+// This is not system(3): it echoes the command, ignores or blocks no signal
+// around the wait, names the shell by absolute path, and does not collect
+// the child's status.
 #include "run_command.h"
 
 #include <cstdio>
