@@ -3,15 +3,57 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// Every scratch file and directory of one test program lives under a single
+// root, removed when the program ends, so runs leave nothing in /tmp.
+// Forked children leave through _exit and never run the destructor.
+struct scratch_root {
+	std::string path;
+	scratch_root()
+	{
+		char name[] = "/tmp/echorun-tests-XXXXXX";
+		if (mkdtemp(name) == nullptr)
+			abort();
+		path = name;
+	}
+	~scratch_root()
+	{
+		std::error_code ignored;
+		std::filesystem::remove_all(path, ignored);
+	}
+	scratch_root(const scratch_root &) = delete;
+	scratch_root &operator=(const scratch_root &) = delete;
+};
+
+std::string scratch_name()
+{
+	static const scratch_root root;
+	return root.path + "/XXXXXX";
+}
+
+} // namespace
+
 std::string temp_dir()
 {
-	char name[] = "/tmp/echorun-dir-XXXXXX";
-	if (mkdtemp(name) == nullptr)
+	std::string name = scratch_name();
+	if (mkdtemp(name.data()) == nullptr)
 		abort();
+	return name;
+}
+
+std::string temp_file()
+{
+	std::string name = scratch_name();
+	const int fd = mkstemp(name.data());
+	if (fd == -1)
+		abort();
+	(void)close(fd);
 	return name;
 }
 

@@ -5,8 +5,11 @@
 #include <string>
 #include <sys/types.h>
 
-// A new empty directory; the test aborts if none can be made.
+// A new empty directory, or a new empty file; the test aborts if none can
+// be made.  Both are removed, with what they hold, when the test program
+// ends.
 std::string temp_dir();
+std::string temp_file();
 
 // Creates or replaces `path` with `data` and then sets `mode`.
 void write_file(const std::string &path, const std::string &data, mode_t mode);

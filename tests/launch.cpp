@@ -22,16 +22,6 @@ namespace {
 // fail its test, not stall the suite.
 constexpr int deadline_ms = 30000;
 
-std::string temp_file()
-{
-	char name[] = "/tmp/echorun-test-XXXXXX";
-	const int fd = mkstemp(name);
-	if (fd == -1)
-		abort();
-	close(fd);
-	return name;
-}
-
 [[noreturn]] void fail(const char *what)
 {
 	// Only the child calls this, so the message goes where stderr points.
