@@ -13,28 +13,36 @@ namespace {
 // Every scratch file and directory of one test program lives under a single
 // root, removed when the program ends, so runs leave nothing in /tmp.
 // Forked children leave through _exit and never run the destructor.
-struct scratch_root {
-	std::string path;
+class scratch_root {
+      public:
 	scratch_root()
 	{
 		char name[] = "/tmp/echorun-tests-XXXXXX";
 		if (mkdtemp(name) == nullptr)
 			abort();
-		path = name;
+		path_ = name;
 	}
 	~scratch_root()
 	{
 		std::error_code ignored;
-		std::filesystem::remove_all(path, ignored);
+		std::filesystem::remove_all(path_, ignored);
 	}
 	scratch_root(const scratch_root &) = delete;
 	scratch_root &operator=(const scratch_root &) = delete;
+
+	const std::string &path() const
+	{
+		return path_;
+	}
+
+      private:
+	std::string path_;
 };
 
 std::string scratch_name()
 {
 	static const scratch_root root;
-	return root.path + "/XXXXXX";
+	return root.path() + "/XXXXXX";
 }
 
 } // namespace
