@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // echorun-bench: measure what echorun costs on top of the shell it runs.
 //
 // usage: echorun-bench [--rounds N] [--smoke] PATH_TO_ECHORUN

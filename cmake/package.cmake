@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Debian package of echorun, built by CPack: `cpack` in a build tree, or the
 # `package` target, writes echorun_<version>_<arch>.deb.  It holds what
 # `cmake --install` installs, under /usr.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // echorun: reset five signals to their defaults, echo a shell command line,
 // run it through "/bin/sh -c" and wait for it.  Exit status 0 when the
 // command was run and waited for, 255 when there was none or fork or wait

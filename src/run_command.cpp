@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // run_command: fork, echo, exec "/bin/sh -c", wait.  See run_command.h.
 //
 // This is not system(3): it echoes the command, ignores or blocks no signal

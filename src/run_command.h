@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // run_command: run one shell command line in a child process and wait for it.
 //
 // The child echoes the text and a newline to standard output, then becomes

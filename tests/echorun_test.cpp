@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Black-box tests of the built echorun: arguments, the echo, exit status,
 // the signal state and process state that the command inherits.
 #include "files.h"

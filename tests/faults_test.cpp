@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults echorun cannot be told about: fork or wait failing (made to fail by
 // a seccomp filter), and a "/bin/sh" that cannot be executed (hidden or
 // replaced in a private mount namespace).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built echorun carries the hardening that CMake asks for, whichever
 // build this is (static or dynamic PIE, sanitized or not).
 //

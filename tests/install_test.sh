@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # install_test: `cmake --install` of a built tree into a temporary prefix
 # gives a working echorun, mode 0755 and never set-user-ID or set-group-ID,
 # and a manual page of this version that renders without a warning.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Many echoruns at once: each reaps its own shell, leaves nothing running
 // and passes the shell no descriptor of its own.
 #include "launch.h"

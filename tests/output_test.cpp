@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard output that cannot take the echo: the command runs regardless,
 // unless a reader that has gone ends the child with SIGPIPE first.
 #include "files.h"

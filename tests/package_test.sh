@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # package_test: cpack of a built tree gives echorun_VERSION_ARCH.deb with
 # the right control fields, exactly the binary and the manual page owned by
 # root with their modes, and a binary that runs once unpacked.  The static

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // On its own terminal, as a session leader with the terminal's signals on:
 // the interrupt and quit characters, and a hang-up, end echorun by the
 // signal and end the command with it.

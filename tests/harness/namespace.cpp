@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // namespace: see namespace.h.
 #include "namespace.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // files: scratch files and directories for the tests, under /tmp.
 #ifndef ECHORUN_TESTS_FILES_H
 #define ECHORUN_TESTS_FILES_H

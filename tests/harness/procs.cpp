@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // procs: see procs.h.
 #include "procs.h"
 #include "files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // procs: find processes a test left behind, through /proc.  Zombies count
 // as ended: they run nothing, whoever is left to reap them.
 #ifndef ECHORUN_TESTS_PROCS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // seccomp: make chosen system calls fail in the launched process, to see
 // how echorun copes with a fault it cannot be told about.  A filter reaches
 // the static build too, where a preloaded library could not, and it binds

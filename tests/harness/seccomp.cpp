@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // seccomp: see seccomp.h.  The filter is written by hand in classic BPF.
 #include "seccomp.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // launch: see launch.h.
 #include "launch.h"
 

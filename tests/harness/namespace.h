@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // namespace: run echorun with something else at "/bin/sh", in a private
 // mount namespace of the launched process only.  Needs root (CAP_SYS_ADMIN).
 #ifndef ECHORUN_TESTS_NAMESPACE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // probe_shell: stands in for /bin/sh inside a private mount namespace and
 // reports the state it was started with, before any shell could change it:
 // its arguments, signal mask and ignored set, and open descriptors.

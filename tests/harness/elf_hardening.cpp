@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // elf_hardening: see elf_hardening.h.
 #include "elf_hardening.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // elf_hardening: read a built x86-64 executable with <elf.h> alone and
 // report which hardening properties the linker and compiler gave it.
 //

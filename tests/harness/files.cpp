@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // files: see files.h.
 #include "files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // launch: start the built echorun the way a real parent would, and collect
 // what it wrote and how it ended.
 //
