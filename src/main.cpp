@@ -3,7 +3,7 @@
 // run it through "/bin/sh -c" and wait for it.  Exit status 0 when the
 // command was run and waited for, 255 when there was none or fork or wait
 // failed; the command's own status is not passed on.
-#include <csignal>
+#include <signal.h>
 
 #include "run_command.h"
 
@@ -23,6 +23,7 @@ int main(int argc, char *argv[])
 	(void)signal(SIGCHLD, SIG_DFL);
 
 	// Only the first argument is run; the rest are ignored, never handed
-	// to the shell as positional parameters.
+	// to the shell as positional parameters.  A result of -1 reaches the
+	// parent as exit status 255, the low eight bits of -1.
 	return run_command(argc >= 2 ? argv[1] : nullptr);
 }

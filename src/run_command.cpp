@@ -6,8 +6,8 @@
 // the child's status.
 #include "run_command.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <stdio.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +52,9 @@ int run_command(const char *command)
 		exec_shell(command);
 
 	// One wait, for this child only.  Its status is not ours to report:
-	// 0 says only that the command was handed over and has ended.
+	// 0 says only that the command was handed over and has ended.  No
+	// retry on EINTR: echorun installs no handler, and exec reset any the
+	// caller had, so a signal either ends echorun or leaves the wait
+	// undisturbed; it never interrupts the wait and returns.
 	return waitpid(pid, nullptr, 0) > 0 ? 0 : -1;
 }
