@@ -107,18 +107,21 @@ pid_t start(const Argv &args)
 	return -1;
 }
 
-// Reap pid; a run that was not a clean exit 0 counts as a failure.
-void reap(pid_t pid, const std::string &name)
+// Reap pid.  A run that was not a clean exit 0 counts as a failure, and
+// false is returned.
+bool reap(pid_t pid, const std::string &name)
 {
 	int status = 0;
 	while (waitpid(pid, &status, 0) == -1)
 		if (errno != EINTR) {
 			fail(name + ": waitpid: " + strerror(errno));
-			return;
+			return false;
 		}
-	if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-		fail(name + ": did not exit 0 (wait status " +
-		     std::to_string(status) + ")");
+	if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+		return true;
+	fail(name + ": did not exit 0 (wait status " + std::to_string(status) +
+	     ")");
+	return false;
 }
 
 // One run, spawn to reap, in milliseconds.
@@ -127,7 +130,7 @@ double time_run(const Argv &args)
 	const double begin = now_ms();
 	const pid_t pid = start(args);
 	if (pid != -1)
-		reap(pid, args[0]);
+		(void)reap(pid, args[0]);
 	return now_ms() - begin;
 }
 
@@ -269,8 +272,7 @@ std::string instructions(const std::string &echorun)
 					"true"},
 				       &pid, log.c_str());
 	long long count = -1;
-	if (rc == 0) {
-		reap(pid, "valgrind " + echorun);
+	if (rc == 0 && reap(pid, "valgrind " + echorun)) {
 		count = field(log,
 			      "==" + std::to_string(pid) + "== Collected :");
 		if (count < 0)
@@ -305,13 +307,18 @@ long long peak_rss_kib(const std::string &echorun)
 	if (pid == -1)
 		return -1;
 	const timespec ms{0, 1000000};
-	for (int i = 0; i < 200 && !has_child(pid); ++i)
+	int waited = 0;
+	for (; waited < 200 && !has_child(pid); ++waited)
 		(void)nanosleep(&ms, nullptr);
+	// Without a child seen, a reading could predate the peak.
 	const long long hwm =
-		field("/proc/" + std::to_string(pid) + "/status", "VmHWM:");
-	reap(pid, echorun);
+		waited < 200 ? field("/proc/" + std::to_string(pid) + "/status",
+				     "VmHWM:")
+			     : -1;
+	if (!reap(pid, echorun))
+		return -1;
 	if (hwm < 0)
-		fail("no VmHWM for " + echorun);
+		fail("no VmHWM read while " + echorun + " ran its shell");
 	return hwm;
 }
 
