@@ -24,8 +24,8 @@ done
 # The notices that each C library's licence asks to travel with a static
 # copy of it; GCC's runtime pieces come with every one.
 case $libc in
-glibc) notices="COPYRIGHT.glibc LGPL-2.1 NOTICE.glibc NOTICE.libgcc" ;;
-musl) notices="COPYRIGHT.musl NOTICE.libgcc" ;;
+glibc) notices=(COPYRIGHT.glibc LGPL-2.1 NOTICE.glibc NOTICE.libgcc) ;;
+musl) notices=(COPYRIGHT.musl NOTICE.libgcc) ;;
 *) fail "no notices known for C library '$libc'" ;;
 esac
 
@@ -42,7 +42,7 @@ first=$(sha256sum <"$archive")
 
 # Every entry with its mode and owner, in the archive's own order.
 want="drwxr-xr-x 0/0 $name/"
-for file in $(printf '%s\n' LICENSE echorun echorun.1 $notices | LC_ALL=C sort); do
+for file in $(printf '%s\n' LICENSE echorun echorun.1 "${notices[@]}" | LC_ALL=C sort); do
 	mode=-rw-r--r--
 	[ "$file" != echorun ] || mode=-rwxr-xr-x
 	want+=$'\n'"$mode 0/0 $name/$file"
