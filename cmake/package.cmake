@@ -1,11 +1,13 @@
 # SPDX-License-Identifier: MIT
-# Debian package of echorun, built by CPack: `cpack` in a build tree, or the
-# `package` target, writes echorun_<version>_<arch>.deb.  It holds what
-# `cmake --install` installs, under /usr.
+# Debian package of echorun, built by CPack: `cpack` in a build tree, the
+# `package` target, or `cmake --workflow --preset deb` writes
+# echorun_<version>_<arch>.deb.  It holds what `cmake --install` installs,
+# under /usr: the binary, its manual page, and in /usr/share/doc/echorun
+# the machine-readable copyright file and the changelog.
 #
-# The static default build needs nothing at run time, so the package has no
-# Depends; the dynamic build (ECHORUN_STATIC=OFF) gets its libc6 dependency
-# from dpkg-shlibdeps, as Debian's own packages do.
+# The `deb` preset links echorun to the shared C library, as Debian wants,
+# and dpkg-shlibdeps derives Depends from what the binary needs.  A static
+# build (the default) is packaged too, with no Depends.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME echorun)
@@ -22,19 +24,67 @@ nohup, a background job, a daemon) is not ignored by the command too.
 It writes the command line to standard output before running it, so that a
 log or a terminal shows what ran, then waits for the shell and exits.]])
 
-# The project has a name but no mailing address.  Debian policy wants
-# "Name <address>" here; dpkg and apt accept a name alone.  An address made
-# up to satisfy the form would send bug reports nowhere, so none is given.
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "echorun maintainers")
+# Whoever builds the package signs it, as dch and debuild do: DEBFULLNAME
+# and DEBEMAIL when both are set.  Otherwise the project's own name, with
+# the address its commits use: .invalid is reserved (RFC 2606) and delivers
+# nowhere, so it names no person and promises no mailbox.
+if(DEFINED ENV{DEBFULLNAME} AND DEFINED ENV{DEBEMAIL}
+    AND NOT "$ENV{DEBFULLNAME}" STREQUAL "" AND NOT "$ENV{DEBEMAIL}" STREQUAL "")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+else()
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER
+    "echorun maintainers <maintainers@echorun.invalid>")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# echorun_1.0.0_amd64.deb, named as dpkg-deb names packages.
+# echorun_1.0.0_<arch>.deb, named as dpkg-deb names packages.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Debian ships binaries stripped.
 set(CPACK_STRIP_FILES ON)
+# CPack creates the parent directories itself; with a group-writable umask
+# they would be 0775, which Debian does not ship.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE
+  GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# The architecture is the target's.  A native build leaves it to CPack,
+# which asks dpkg.  A cross build asks dpkg-architecture for the Debian
+# name of the target's multiarch triplet; without one (or without
+# dpkg-architecture) it falls back to dpkg's answer, which then names the
+# build machine and must be set by hand (CPACK_DEBIAN_PACKAGE_ARCHITECTURE).
+if(CMAKE_CROSSCOMPILING AND CMAKE_LIBRARY_ARCHITECTURE)
+  find_program(DPKG_ARCHITECTURE_EXECUTABLE dpkg-architecture)
+  if(DPKG_ARCHITECTURE_EXECUTABLE)
+    execute_process(
+      COMMAND ${DPKG_ARCHITECTURE_EXECUTABLE} -t ${CMAKE_LIBRARY_ARCHITECTURE}
+        -qDEB_HOST_ARCH
+      OUTPUT_VARIABLE echorun_deb_arch OUTPUT_STRIP_TRAILING_WHITESPACE
+      ERROR_QUIET RESULT_VARIABLE echorun_deb_arch_result)
+    if(echorun_deb_arch_result EQUAL 0 AND echorun_deb_arch)
+      set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${echorun_deb_arch})
+    endif()
+  endif()
+endif()
 
 if(NOT ECHORUN_STATIC)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 
+# GCC and the C runtime's start files each leave their version string in a
+# .comment section, which strip keeps and Debian removes: it is of no use at
+# run time and makes the bytes depend on the compiler's exact build.  This
+# runs for every install, after the binary's own install rule.
+if(CMAKE_OBJCOPY)
+  install(CODE "
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:echorun>\"
+      RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR \"objcopy could not remove .comment from echorun\")
+    endif()")
+endif()
+
 include(CPack)
+
+# The static build's other release, the archive: `archive` target.
+include(${CMAKE_CURRENT_LIST_DIR}/archive.cmake)

@@ -20,11 +20,10 @@ inline bool skips_allowed()
 // Ends the current test: skipped, or failed when skips are not allowed.
 #define ECHORUN_SKIP(why)                                                      \
 	do {                                                                   \
-		if (skips_allowed())                                           \
-			GTEST_SKIP() << (why);                                 \
-		else                                                           \
+		if (!skips_allowed())                                          \
 			FAIL() << "not skipped (ECHORUN_TESTS_NO_SKIP): "      \
 			       << (why);                                       \
+		GTEST_SKIP() << (why);                                         \
 	} while (false)
 
 #endif

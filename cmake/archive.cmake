@@ -1,0 +1,152 @@
+# SPDX-License-Identifier: MIT
+# The static archive: the `archive` target of a static build writes
+# echorun-VERSION-linux-ARCH.tar.gz at the top of the build tree, one
+# directory of that name holding the stripped binary, its manual page,
+# LICENSE, and the licence notices of the C library and the compiler's
+# runtime pieces that the link copied into the binary.
+#
+# ARCH is the kernel's name for the machine (uname -m: x86_64, aarch64),
+# not Debian's: the binary needs no distribution, so the archive is named
+# as distribution-neutral downloads are.
+#
+# The bytes depend on the sources alone: names sorted, owner root, modes
+# 0755/0644, every time stamp that of the CHANGELOG's latest entry (or
+# SOURCE_DATE_EPOCH when set at configure time), gzip without name or time.
+if(NOT ECHORUN_STATIC)
+  return()
+endif()
+
+find_program(TAR_EXECUTABLE NAMES gtar tar)
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+
+set(echorun_archive_name
+  echorun-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+string(TOLOWER ${echorun_archive_name} echorun_archive_name)
+set(echorun_archive ${PROJECT_BINARY_DIR}/${echorun_archive_name}.tar.gz)
+set(echorun_stage ${PROJECT_BINARY_DIR}/archive-stage)
+set(echorun_notices ${CMAKE_CURRENT_BINARY_DIR}/archive-notices)
+
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(echorun_archive_mtime "@$ENV{SOURCE_DATE_EPOCH}")
+else()
+  file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG echorun_trailer
+    REGEX "^ -- .*>  ")
+  list(GET echorun_trailer 0 echorun_trailer)
+  string(REGEX REPLACE "^ -- .*>  " "" echorun_archive_mtime "${echorun_trailer}")
+endif()
+
+# Every static binary carries libgcc's helpers and GCC's start files.
+file(WRITE ${echorun_notices}/NOTICE.libgcc [[
+echorun is linked with pieces of GCC's runtime: libgcc, libgcc_eh and the
+start files crtbeginS.o and crtendS.o.  They are licensed under the GNU
+GPL version 3 with the GCC Runtime Library Exception, which lets a program
+compiled by GCC combine them with code under any licence: they impose no
+condition on echorun or on anyone who redistributes it.
+]])
+set(echorun_notice_files ${echorun_notices}/NOTICE.libgcc)
+set(echorun_notice_missing)
+
+if(ECHORUN_LIBC_USED STREQUAL "musl")
+  # musl is MIT-licensed: its copyright notice must travel with the binary.
+  # Debian's musl packages carry it; elsewhere, point this at musl's
+  # COPYRIGHT file.
+  find_file(ECHORUN_MUSL_COPYRIGHT NAMES copyright COPYRIGHT
+    PATHS /usr/share/doc/musl-dev /usr/share/doc/musl /usr/lib/musl
+    NO_DEFAULT_PATH
+    DOC "musl's copyright notice, shipped in the static archive")
+  if(ECHORUN_MUSL_COPYRIGHT)
+    configure_file(${ECHORUN_MUSL_COPYRIGHT} ${echorun_notices}/COPYRIGHT.musl
+      COPYONLY)
+    list(APPEND echorun_notice_files ${echorun_notices}/COPYRIGHT.musl)
+  else()
+    set(echorun_notice_missing "musl's copyright notice (set ECHORUN_MUSL_COPYRIGHT)")
+  endif()
+elseif(ECHORUN_LIBC_USED STREQUAL "glibc")
+  # glibc is LGPL: a static copy must come with the licence and with the
+  # means to relink echorun against a modified C library.
+  find_file(ECHORUN_LGPL_TEXT NAMES LGPL-2.1 COPYING.LIB
+    PATHS /usr/share/common-licenses NO_DEFAULT_PATH
+    DOC "The text of the LGPL 2.1, shipped in the static archive")
+  if(ECHORUN_LGPL_TEXT)
+    configure_file(${ECHORUN_LGPL_TEXT} ${echorun_notices}/LGPL-2.1 COPYONLY)
+    list(APPEND echorun_notice_files ${echorun_notices}/LGPL-2.1)
+  else()
+    set(echorun_notice_missing "the LGPL 2.1 text (set ECHORUN_LGPL_TEXT)")
+  endif()
+  # Parts of glibc come under other licences (BSD, ISC, Sun's), some of
+  # which want their notices reproduced; Debian's copyright file for the
+  # package that ships libc.a collects them all.
+  find_file(ECHORUN_GLIBC_COPYRIGHT NAMES copyright
+    PATHS /usr/share/doc/libc6-dev /usr/share/doc/libc6 NO_DEFAULT_PATH
+    DOC "glibc's copyright notices, shipped in the static archive")
+  if(ECHORUN_GLIBC_COPYRIGHT)
+    configure_file(${ECHORUN_GLIBC_COPYRIGHT}
+      ${echorun_notices}/COPYRIGHT.glibc COPYONLY)
+    list(APPEND echorun_notice_files ${echorun_notices}/COPYRIGHT.glibc)
+  else()
+    set(echorun_notice_missing
+      "glibc's copyright notices (set ECHORUN_GLIBC_COPYRIGHT)")
+  endif()
+  file(WRITE ${echorun_notices}/NOTICE.glibc "\
+echorun ${PROJECT_VERSION} is linked statically with the GNU C Library, which
+is licensed under the GNU Lesser General Public License, version 2.1 or
+later: its text is in the file LGPL-2.1 beside this one, and the notices
+of the parts under other licences are in COPYRIGHT.glibc.
+
+You may relink echorun against a modified C library.  Its complete source
+is MIT-licensed (see LICENSE) and is distributed from the same place as
+this archive.  With that C library installed as the compiler's default,
+build the same static executable from the source with:
+
+    cmake --workflow --preset release
+
+which writes build/release/echorun.
+")
+  list(APPEND echorun_notice_files ${echorun_notices}/NOTICE.glibc)
+else()
+  set(echorun_notice_missing
+    "the notices of C library '${ECHORUN_LIBC_USED}', which this file does not know")
+endif()
+
+list(SORT echorun_notice_files)
+set(echorun_archive_files
+  $<TARGET_FILE:echorun>
+  ${PROJECT_SOURCE_DIR}/doc/echorun.1
+  ${PROJECT_SOURCE_DIR}/LICENSE
+  ${echorun_notice_files})
+
+if(echorun_notice_missing)
+  # Shipping the binary without a notice its licence requires is not an
+  # option; the build says what is missing instead.
+  add_custom_target(archive
+    COMMAND ${CMAKE_COMMAND} -E echo "The archive needs ${echorun_notice_missing}."
+    COMMAND ${CMAKE_COMMAND} -E false
+    VERBATIM)
+  return()
+endif()
+if(NOT TAR_EXECUTABLE)
+  add_custom_target(archive
+    COMMAND ${CMAKE_COMMAND} -E echo "The archive needs GNU tar (Debian: tar)."
+    COMMAND ${CMAKE_COMMAND} -E false
+    VERBATIM)
+  return()
+endif()
+
+set(echorun_top ${echorun_stage}/${echorun_archive_name})
+add_custom_command(OUTPUT ${echorun_archive}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${echorun_stage} ${echorun_archive}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${echorun_top}
+  COMMAND ${CMAKE_COMMAND} -E copy ${echorun_archive_files} ${echorun_top}
+  # No symbol table and no compiler version strings, as Debian ships it.
+  COMMAND ${CMAKE_OBJCOPY} --strip-all --remove-section=.comment
+    ${echorun_top}/$<TARGET_FILE_NAME:echorun>
+  COMMAND ${TAR_EXECUTABLE} --create --file ${echorun_top}.tar
+    --directory=${echorun_stage} --sort=name --format=gnu --owner=0 --group=0 --numeric-owner
+    --mode=u=rwX,go=rX --mtime=${echorun_archive_mtime}
+    ${echorun_archive_name}
+  COMMAND ${GZIP_EXECUTABLE} -9n ${echorun_top}.tar
+  COMMAND ${CMAKE_COMMAND} -E rename ${echorun_top}.tar.gz ${echorun_archive}
+  DEPENDS echorun ${echorun_archive_files}
+  COMMENT "Packing ${echorun_archive_name}.tar.gz"
+  VERBATIM)
+add_custom_target(archive DEPENDS ${echorun_archive})
