@@ -6,6 +6,7 @@
 #include "launch.h"
 #include "namespace.h"
 #include "seccomp.h"
+#include "skip.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -13,7 +14,8 @@
 namespace {
 
 // The leak checker of the sanitized build creates and waits for a helper
-// at exit: with those calls failing it would fail instead of echorun.
+// at exit: with those calls failing it would fail instead of echorun.  This
+// replaces the run's ASAN_OPTIONS (see launch.h).
 std::vector<std::string> no_leak_checker()
 {
 	auto env = plain_env();
@@ -25,11 +27,10 @@ std::vector<std::string> no_leak_checker()
 TEST(Faults, ForkFails)
 {
 	const std::string mark = temp_dir() + "/ran";
-	launch_opts opts;
-	opts.argv = {"echorun", "touch " + mark};
-	opts.env = no_leak_checker();
-	opts.before_exec = syscalls_fail(process_creation_calls(), EAGAIN);
-	const outcome o = launch(opts);
+	const outcome o = launch({.argv = {"echorun", "touch " + mark},
+				  .env = no_leak_checker(),
+				  .before_exec = syscalls_fail(
+					  process_creation_calls(), EAGAIN)});
 	EXPECT_EQ(o.out, "");
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(describe(o.status), "exit 255");
@@ -40,11 +41,10 @@ TEST(Faults, ForkFails)
 // the filter, so the command is a builtin that needs no wait of its own.
 TEST(Faults, WaitFails)
 {
-	launch_opts opts;
-	opts.argv = {"echorun", "echo ran"};
-	opts.env = no_leak_checker();
-	opts.before_exec = syscalls_fail(wait_calls(), ECHILD);
-	const outcome o = launch(opts);
+	const outcome o =
+		launch({.argv = {"echorun", "echo ran"},
+			.env = no_leak_checker(),
+			.before_exec = syscalls_fail(wait_calls(), ECHILD)});
 	EXPECT_EQ(o.out, "echo ran\nran\n");
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(describe(o.status), "exit 255");
@@ -55,7 +55,7 @@ TEST(Faults, WaitFails)
 TEST(Faults, ShellCannotBeExecuted)
 {
 	if (const std::string why = mount_namespace_refused(); !why.empty())
-		GTEST_SKIP() << why;
+		ECHORUN_SKIP(why); // NOLINT(readability-else-after-return)
 	const std::string plain = temp_dir() + "/sh";
 	write_file(plain, "#!/bin/dash\necho ran\n", 0644);
 	const struct {
@@ -70,11 +70,10 @@ TEST(Faults, ShellCannotBeExecuted)
 		for (sink out : {sink::pipe, sink::pty}) {
 			SCOPED_TRACE(std::string(shell.name) + " " +
 				     sink_name(out));
-			launch_opts opts;
-			opts.argv = {"echorun", "echo ran"};
-			opts.out = out;
-			opts.before_exec = shell.step;
-			const outcome o = launch(opts);
+			const outcome o =
+				launch({.argv = {"echorun", "echo ran"},
+					.out = out,
+					.before_exec = shell.step});
 			EXPECT_EQ(o.out, "echo ran\nerror\n");
 			EXPECT_EQ(o.err, "");
 			EXPECT_EQ(describe(o.status), "exit 0");
