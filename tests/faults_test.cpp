@@ -5,15 +5,22 @@
 #include "files.h"
 #include "launch.h"
 #include "namespace.h"
+#include "procs.h"
 #include "seccomp.h"
+#include "skip.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <ctime>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
 // The leak checker of the sanitized build creates and waits for a helper
-// at exit: with those calls failing it would fail instead of echorun.
+// at exit: with those calls failing it would fail instead of echorun.  This
+// replaces the run's ASAN_OPTIONS (see launch.h).
 std::vector<std::string> no_leak_checker()
 {
 	auto env = plain_env();
@@ -21,30 +28,75 @@ std::vector<std::string> no_leak_checker()
 	return env;
 }
 
-// No child: nothing is echoed, nothing runs, and echorun reports it.
+// A before_exec step: forks a child of 10 s, in a session of its own and
+// holding no descriptor, that the launched echorun inherits; its pid goes
+// to `pid_file`.
+void fork_sleeper(const std::string &pid_file)
+{
+	const pid_t pid = fork();
+	if (pid == 0) {
+		(void)close_range(0, ~0U, 0);
+		(void)setsid();
+		const timespec ten_seconds = {10, 0};
+		(void)nanosleep(&ten_seconds, nullptr);
+		_exit(0);
+	}
+	if (pid > 0)
+		write_file(pid_file, std::to_string(pid), 0600);
+}
+
+// No child: nothing is echoed, nothing runs, and echorun reports it at
+// once.  A running child it inherited is not its own: waiting for that one
+// would report success 10 s late.
 TEST(Faults, ForkFails)
 {
-	const std::string mark = temp_dir() + "/ran";
-	launch_opts opts;
-	opts.argv = {"echorun", "touch " + mark};
-	opts.env = no_leak_checker();
-	opts.before_exec = syscalls_fail(process_creation_calls(), EAGAIN);
-	const outcome o = launch(opts);
-	EXPECT_EQ(o.out, "");
-	EXPECT_EQ(o.err, "");
-	EXPECT_EQ(describe(o.status), "exit 255");
-	EXPECT_FALSE(exists(mark));
+	const struct {
+		const char *name;
+		bool inherits_a_child;
+	} cases[] = {{"alone", false}, {"with an inherited child", true}};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.name);
+		const std::string mark = temp_dir() + "/ran";
+		const std::string sleeper = temp_file();
+		const auto fork_fails =
+			syscalls_fail(process_creation_calls(), EAGAIN);
+		const auto began = std::chrono::steady_clock::now();
+		const outcome o = launch({.argv = {"echorun", "touch " + mark},
+					  .env = no_leak_checker(),
+					  .before_exec = [&] {
+						  if (c.inherits_a_child)
+							  fork_sleeper(sleeper);
+						  fork_fails();
+					  }});
+		const auto took = std::chrono::steady_clock::now() - began;
+		// A correct echorun left the sleeper running: end it here.
+		const std::string pid = slurp(sleeper);
+		ASSERT_EQ(pid.empty(), !c.inherits_a_child);
+		if (!pid.empty()) {
+			const pid_t sid = std::stoi(pid);
+			const auto in_its_session = [sid] {
+				return running_in_session(sid);
+			};
+			EXPECT_EQ(kill(sid, SIGKILL), 0);
+			EXPECT_EQ(until_none(in_its_session, 5000),
+				  std::vector<pid_t>{});
+		}
+		EXPECT_EQ(o.out, "");
+		EXPECT_EQ(o.err, "");
+		EXPECT_EQ(describe(o.status), "exit 255");
+		EXPECT_FALSE(exists(mark));
+		EXPECT_LT(took, std::chrono::seconds(3));
+	}
 }
 
 // The command ran, but echorun cannot know that it ended.  The shell keeps
 // the filter, so the command is a builtin that needs no wait of its own.
 TEST(Faults, WaitFails)
 {
-	launch_opts opts;
-	opts.argv = {"echorun", "echo ran"};
-	opts.env = no_leak_checker();
-	opts.before_exec = syscalls_fail(wait_calls(), ECHILD);
-	const outcome o = launch(opts);
+	const outcome o =
+		launch({.argv = {"echorun", "echo ran"},
+			.env = no_leak_checker(),
+			.before_exec = syscalls_fail(wait_calls(), ECHILD)});
 	EXPECT_EQ(o.out, "echo ran\nran\n");
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(describe(o.status), "exit 255");
@@ -55,7 +107,7 @@ TEST(Faults, WaitFails)
 TEST(Faults, ShellCannotBeExecuted)
 {
 	if (const std::string why = mount_namespace_refused(); !why.empty())
-		GTEST_SKIP() << why;
+		ECHORUN_SKIP(why); // NOLINT(readability-else-after-return)
 	const std::string plain = temp_dir() + "/sh";
 	write_file(plain, "#!/bin/dash\necho ran\n", 0644);
 	const struct {
@@ -70,11 +122,10 @@ TEST(Faults, ShellCannotBeExecuted)
 		for (sink out : {sink::pipe, sink::pty}) {
 			SCOPED_TRACE(std::string(shell.name) + " " +
 				     sink_name(out));
-			launch_opts opts;
-			opts.argv = {"echorun", "echo ran"};
-			opts.out = out;
-			opts.before_exec = shell.step;
-			const outcome o = launch(opts);
+			const outcome o =
+				launch({.argv = {"echorun", "echo ran"},
+					.out = out,
+					.before_exec = shell.step});
 			EXPECT_EQ(o.out, "echo ran\nerror\n");
 			EXPECT_EQ(o.err, "");
 			EXPECT_EQ(describe(o.status), "exit 0");

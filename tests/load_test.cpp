@@ -43,14 +43,11 @@ TEST(Load, ManyAtOnceLeaveNothingBehind)
 	std::string first_wrong;
 	while (started < runs || !flying.empty()) {
 		if (started < runs && flying.size() < in_flight) {
-			launch_opts opts;
-			opts.argv = {"echorun",
-				     "ls /proc/$$/fd; : " + token + "-" +
-					     std::to_string(started++)};
-			opts.keep_fds = {7};
-			flying.emplace_back(start(opts),
-					    opts.argv[1] + "\n0\n1\n2\n7\n"
-							   "exit 0");
+			const std::string cmd = "ls /proc/$$/fd; : " + token +
+						"-" + std::to_string(started++);
+			flying.emplace_back(start({.argv = {"echorun", cmd},
+						   .keep_fds = {7}}),
+					    cmd + "\n0\n1\n2\n7\nexit 0");
 			continue;
 		}
 		auto &[r, expected] = flying.front();

@@ -31,11 +31,9 @@ TEST(Output, UnwritableStandardOutput)
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.name);
 		const std::string mark = temp_dir() + "/ran";
-		launch_opts opts;
-		opts.argv = {"echorun", "touch " + mark};
-		opts.out = c.out;
-		opts.ignore = c.ignore;
-		const outcome o = launch(opts);
+		const outcome o = launch({.argv = {"echorun", "touch " + mark},
+					  .ignore = c.ignore,
+					  .out = c.out});
 		EXPECT_EQ(exists(mark), c.command_runs);
 		EXPECT_EQ(o.err, "");
 		EXPECT_EQ(describe(o.status), "exit 0");

@@ -26,10 +26,8 @@ TEST(Terminal, SignalsEndEchorunAndTheCommand)
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.name);
-		launch_opts opts;
-		opts.argv = {"echorun", "echo ready.; sleep 30; echo survived"};
-		opts.out = sink::pty;
-		running r = start(opts);
+		const std::string cmd = "echo ready.; sleep 30; echo survived";
+		running r = start({.argv = {"echorun", cmd}, .out = sink::pty});
 		ASSERT_NE(read_until(r, "ready.\n", 10000).find("ready.\n"),
 			  std::string::npos);
 		if (c.typed.empty())
@@ -40,8 +38,7 @@ TEST(Terminal, SignalsEndEchorunAndTheCommand)
 
 		EXPECT_EQ(describe(o.status),
 			  std::string("signal ") + strsignal(c.signal));
-		const std::string after_echo =
-			o.out.substr(opts.argv[1].size());
+		const std::string after_echo = o.out.substr(cmd.size());
 		EXPECT_EQ(after_echo.find("survived"), std::string::npos);
 		// echorun led the session: the shell and its sleep were in it.
 		EXPECT_EQ(until_none([&] { return running_in_session(r.pid); },

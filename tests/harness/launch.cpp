@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <ostream>
 #include <poll.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -103,14 +104,20 @@ std::vector<char *> c_vector(const std::vector<std::string> &v)
 }
 
 // The test run's sanitizer settings, which a sanitized echorun must see to
-// report the way the run asks (abort on the first error) even though each
-// test gives it an environment of its own.  Unsanitized programs ignore them.
+// report the way the run asks (abort on the first error), unless the test
+// sets its own.  Unsanitized programs ignore them.
 std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 {
-	for (const char *name :
-	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
-		if (const char *value = getenv(name))
-			env.push_back(std::string(name) + "=" + value);
+	for (const std::string name :
+	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+		const auto sets = [&name](const std::string &var) {
+			return var.starts_with(name + "=");
+		};
+		const char *value = getenv(name.c_str());
+		if (value != nullptr &&
+		    std::none_of(env.begin(), env.end(), sets))
+			env.push_back(name + "=" + value);
+	}
 	return env;
 }
 
@@ -145,12 +152,10 @@ std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 	if (!opts.cwd.empty() && chdir(opts.cwd.c_str()) == -1)
 		fail("chdir");
 
-	const std::vector<std::string> env_strings = with_sanitizer_options(
-		opts.env.empty() ? plain_env() : opts.env);
+	const std::vector<std::string> env_strings =
+		with_sanitizer_options(opts.env);
 	const auto env = c_vector(env_strings);
-	auto argv = c_vector(opts.argv);
-	if (opts.empty_argv)
-		argv = {nullptr};
+	const auto argv = c_vector(opts.argv);
 	const std::string program =
 		opts.program.empty() ? echorun_path() : opts.program;
 	if (opts.before_exec)
@@ -187,7 +192,8 @@ bool read_some(int fd, std::string &to)
 
 std::string echorun_path()
 {
-	return ECHORUN_PATH;
+	const char *chosen = getenv("ECHORUN_BINARY");
+	return chosen != nullptr && *chosen != '\0' ? chosen : ECHORUN_PATH;
 }
 
 const char *sink_name(sink s)
@@ -207,6 +213,11 @@ const char *sink_name(sink s)
 		return "broken_pipe";
 	}
 	return "unknown";
+}
+
+void PrintTo(sink s, std::ostream *os)
+{
+	*os << sink_name(s);
 }
 
 std::vector<std::string> plain_env()

@@ -3,7 +3,10 @@
 // what it wrote and how it ended.
 //
 // The child gets exactly the signal dispositions, mask, descriptors,
-// environment and directory the test asks for, then execve()s echorun.
+// arguments and directory the test asks for, then execve()s echorun.  Its
+// environment is opts.env, plus each of ASAN_OPTIONS, UBSAN_OPTIONS and
+// LSAN_OPTIONS of the test run that opts.env does not set itself: a
+// sanitized echorun reports the way the run asks, and a test may override.
 // Standard output goes to a pipe, a regular file or a pseudo-terminal
 // (with its own session, so terminal signals reach echorun); standard
 // error always goes to a file, read back separately.
@@ -11,6 +14,7 @@
 #define ECHORUN_TESTS_LAUNCH_H
 
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -19,18 +23,26 @@ enum class sink { pipe, file, pty, closed, dev_full, broken_pipe };
 
 // "pipe", "file", "pty" and so on, for test names and messages.
 const char *sink_name(sink s);
+// The same, for GoogleTest's messages (found by argument-dependent lookup).
+void PrintTo(sink s, std::ostream *os);
 
+// The default environment for tests: PATH and nothing else.
+std::vector<std::string> plain_env();
+
+// Written in place with designated initializers, e.g.
+// launch({.argv = {"echorun", "true"}, .out = sink::pty}).  Every member has
+// a default initializer, so that GCC does not warn about those left out.
 struct launch_opts {
-	std::vector<std::string> argv{"echorun"}; // argv[0] included
-	bool empty_argv = false;		  // execve with argv = { NULL }
-	std::vector<int> ignore;		  // signals set to SIG_IGN
-	std::vector<int> block;			  // the signal mask, exactly
+	std::vector<std::string> argv{
+		"echorun"};	   // argv[0] first; {}: just NULL
+	std::vector<int> ignore{}; // signals set to SIG_IGN
+	std::vector<int> block{};  // the signal mask, exactly
 	sink out = sink::pipe;
-	std::vector<std::string> env;	   // all but *SAN_OPTIONS
-	std::string cwd;		   // empty: the test's own
-	std::vector<int> keep_fds;	   // passed on besides 0, 1, 2
-	std::string program;		   // empty: the built echorun
-	std::function<void()> before_exec; // runs in the child last
+	std::vector<std::string> env = plain_env();
+	std::string cwd{};		     // empty: the test's own
+	std::vector<int> keep_fds{};	     // passed on besides 0, 1, 2
+	std::string program{};		     // empty: the built echorun
+	std::function<void()> before_exec{}; // runs in the child last
 };
 
 struct outcome {
@@ -62,12 +74,11 @@ void type(running &r, const std::string &bytes);
 // Closes a running pty's master: the terminal hangs up.
 void hang_up(running &r);
 
-// The default environment for tests: PATH and nothing else.
-std::vector<std::string> plain_env();
-
 // A readable description of a wait status, for failure messages.
 std::string describe(int status);
 
+// The echorun under test: $ECHORUN_BINARY when set and not empty, so that
+// CTest can run the suite against each build of echorun, else this build's.
 std::string echorun_path();
 
 #endif
