@@ -270,7 +270,7 @@ TEST(ProcessState, WaitsForTheCommand)
 TEST(ProcessState, ShellStartsWithTheCallersState)
 {
 	if (const std::string why = mount_namespace_refused(); !why.empty())
-		ECHORUN_SKIP(why); // NOLINT(readability-else-after-return)
+		ECHORUN_SKIP(why);
 	const outcome o = launch(
 		{.argv = {"echorun", "-x 'a b'", "extra"},
 		 .ignore = {SIGPIPE, SIGINT, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1},

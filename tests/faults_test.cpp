@@ -107,7 +107,7 @@ TEST(Faults, WaitFails)
 TEST(Faults, ShellCannotBeExecuted)
 {
 	if (const std::string why = mount_namespace_refused(); !why.empty())
-		ECHORUN_SKIP(why); // NOLINT(readability-else-after-return)
+		ECHORUN_SKIP(why);
 	const std::string plain = temp_dir() + "/sh";
 	write_file(plain, "#!/bin/dash\necho ran\n", 0644);
 	const struct {
