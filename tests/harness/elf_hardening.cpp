@@ -190,6 +190,7 @@ bool is_handler(std::string_view name)
 	return name == "__stack_chk_fail" || name == "__stack_chk_fail_local";
 }
 
+// Reads a file of one ELF class (elf32 or elf64) into an elf_hardening.
 template <typename C> class reader {
       public:
 	reader(const image &f, elf_hardening &r) : f_(f), r_(r)
