@@ -5,18 +5,54 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sched.h>
+#include <string>
 #include <sys/mount.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
+bool write_proc(const char *path, const std::string &text)
+{
+	const int fd = open(path, O_WRONLY | O_CLOEXEC);
+	if (fd == -1)
+		return false;
+	const bool ok = write(fd, text.data(), text.size()) ==
+			static_cast<ssize_t>(text.size());
+	const int saved = errno;
+	(void)close(fd);
+	errno = saved;
+	return ok;
+}
+
+// A mount namespace owned by a new user namespace, in which the caller's
+// ids map to themselves: the launched process keeps its uid and gid, and
+// gains the right to mount in its own namespace.  setgroups must be denied
+// before an unprivileged process may write its gid_map.
+bool enter_user_namespace()
+{
+	const std::string uid = std::to_string(getuid());
+	const std::string gid = std::to_string(getgid());
+	return unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 &&
+	       write_proc("/proc/self/setgroups", "deny") &&
+	       write_proc("/proc/self/uid_map", uid + " " + uid + " 1") &&
+	       write_proc("/proc/self/gid_map", gid + " " + gid + " 1");
+}
+
+// Mounts made from now on stay in this process's own namespace.
+bool make_private()
+{
+	return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
 // Fails with errno set; the caller decides how to report it.
 bool enter_private_mounts()
 {
-	return unshare(CLONE_NEWNS) == 0 &&
-	       mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+	return (unshare(CLONE_NEWNS) == 0 || enter_user_namespace()) &&
+	       make_private();
 }
 
 // Runs in the launched child: a failure ends it with a status that the
@@ -29,21 +65,36 @@ void or_die(bool ok)
 	}
 }
 
+// Tries one way in a child of its own, so that this process stays where
+// it is; 0 when it works, else the errno.
+int attempt(bool (*enter)())
+{
+	const pid_t pid = fork();
+	if (pid == 0)
+		_exit(enter() && make_private() ? 0 : errno);
+	int status = 0;
+	if (pid == -1 || waitpid(pid, &status, 0) != pid)
+		return errno;
+	return WIFEXITED(status) ? WEXITSTATUS(status) : ECHILD;
+}
+
+bool enter_mount_namespace()
+{
+	return unshare(CLONE_NEWNS) == 0;
+}
+
 } // namespace
 
 std::string mount_namespace_refused()
 {
-	if (geteuid() != 0)
-		return "needs root to make a private mount namespace";
-	const pid_t pid = fork();
-	if (pid == 0)
-		_exit(enter_private_mounts() ? 0 : errno);
-	int status = 0;
-	waitpid(pid, &status, 0);
-	if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-		return std::string("private mount namespace refused: ") +
-		       strerror(WEXITSTATUS(status));
-	return "";
+	const int plain = attempt(enter_mount_namespace);
+	if (plain == 0)
+		return "";
+	const int user = attempt(enter_user_namespace);
+	if (user == 0)
+		return "";
+	return std::string("private mount namespace refused: ") +
+	       strerror(plain) + "; user namespace refused: " + strerror(user);
 }
 
 std::function<void()> shell_replaced_by(const std::string &file)

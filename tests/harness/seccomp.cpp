@@ -9,19 +9,37 @@
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
+// The ABI a filter accepts: the target's own.  Calls made through any
+// other ABI of the same kernel (i386 or x32 calls from an x86-64 process,
+// say) have other numbers, so the filter kills them rather than let them
+// through unfiltered.
 #if defined(__x86_64__)
-constexpr unsigned native_arch = AUDIT_ARCH_X86_64;
-#elif defined(__aarch64__)
-constexpr unsigned native_arch = AUDIT_ARCH_AARCH64;
+#define ECHORUN_AUDIT_ARCH AUDIT_ARCH_X86_64
+#elif defined(__i386__)
+#define ECHORUN_AUDIT_ARCH AUDIT_ARCH_I386
+#elif defined(__aarch64__) && !defined(__AARCH64EB__)
+#define ECHORUN_AUDIT_ARCH AUDIT_ARCH_AARCH64
+#elif defined(__arm__) && defined(__ARM_EABI__) && !defined(__ARMEB__)
+#define ECHORUN_AUDIT_ARCH AUDIT_ARCH_ARM
+#elif defined(__powerpc64__) && defined(__LITTLE_ENDIAN__)
+#define ECHORUN_AUDIT_ARCH AUDIT_ARCH_PPC64LE
+#elif defined(__s390x__)
+#define ECHORUN_AUDIT_ARCH AUDIT_ARCH_S390X
+#elif defined(__riscv) && __riscv_xlen == 64
+#define ECHORUN_AUDIT_ARCH AUDIT_ARCH_RISCV64
+#endif
+
+#ifdef ECHORUN_AUDIT_ARCH
+constexpr unsigned native_arch = ECHORUN_AUDIT_ARCH;
 #else
-// cppcheck-suppress preprocessorErrorDirective
-#error "add this machine's AUDIT_ARCH_ value"
+constexpr unsigned native_arch = 0; // unknown: see seccomp_unsupported()
 #endif
 
 sock_filter stmt(unsigned short code, unsigned k)
@@ -35,8 +53,6 @@ sock_filter jump(unsigned short code, unsigned k, unsigned char jt,
 	return BPF_JUMP(code, k, jt, jf);
 }
 
-// Any other ABI (i386 or x32 calls from a 64-bit process) has other
-// numbers, so it is killed rather than let through unfiltered.
 std::vector<sock_filter> program(const std::vector<long> &numbers, int error)
 {
 	std::vector<sock_filter> p = {
@@ -45,7 +61,11 @@ std::vector<sock_filter> program(const std::vector<long> &numbers, int error)
 		stmt(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
 		stmt(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
 	};
-#if defined(__x86_64__)
+#if defined(__x86_64__) && defined(__ILP32__)
+	// An x32 process: its own numbers carry the x32 bit, the others not.
+	p.push_back(jump(BPF_JMP | BPF_JGE | BPF_K, __X32_SYSCALL_BIT, 1, 0));
+	p.push_back(stmt(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS));
+#elif defined(__x86_64__)
 	p.push_back(jump(BPF_JMP | BPF_JGE | BPF_K, __X32_SYSCALL_BIT, 0, 1));
 	p.push_back(stmt(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS));
 #endif
@@ -63,9 +83,23 @@ std::vector<sock_filter> program(const std::vector<long> &numbers, int error)
 
 } // namespace
 
+std::string seccomp_unsupported()
+{
+#ifdef ECHORUN_AUDIT_ARCH
+	return "";
+#else
+	return "seccomp fault injection not supported on this machine";
+#endif
+}
+
 std::function<void()> syscalls_fail(std::vector<long> numbers, int error)
 {
 	return [numbers = std::move(numbers), error] {
+		if (const std::string why = seccomp_unsupported();
+		    !why.empty()) {
+			dprintf(2, "seccomp: %s\n", why.c_str());
+			_exit(125);
+		}
 		std::vector<sock_filter> p = program(numbers, error);
 		const sock_fprog prog = {static_cast<unsigned short>(p.size()),
 					 p.data()};
@@ -81,9 +115,17 @@ std::function<void()> syscalls_fail(std::vector<long> numbers, int error)
 
 std::vector<long> process_creation_calls()
 {
-	std::vector<long> calls = {SYS_clone, SYS_clone3};
+	std::vector<long> calls;
+#ifdef SYS_clone
+	calls.push_back(SYS_clone);
+#endif
+#ifdef SYS_clone3
+	calls.push_back(SYS_clone3);
+#endif
 #ifdef SYS_fork
 	calls.push_back(SYS_fork);
+#endif
+#ifdef SYS_vfork
 	calls.push_back(SYS_vfork);
 #endif
 	return calls;
@@ -91,5 +133,15 @@ std::vector<long> process_creation_calls()
 
 std::vector<long> wait_calls()
 {
-	return {SYS_wait4, SYS_waitid};
+	std::vector<long> calls;
+#ifdef SYS_wait4
+	calls.push_back(SYS_wait4);
+#endif
+#ifdef SYS_waitid
+	calls.push_back(SYS_waitid);
+#endif
+#ifdef SYS_waitpid
+	calls.push_back(SYS_waitpid);
+#endif
+	return calls;
 }
