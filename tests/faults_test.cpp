@@ -50,6 +50,8 @@ void fork_sleeper(const std::string &pid_file)
 // would report success 10 s late.
 TEST(Faults, ForkFails)
 {
+	if (const std::string why = seccomp_unsupported(); !why.empty())
+		ECHORUN_SKIP(why);
 	const struct {
 		const char *name;
 		bool inherits_a_child;
@@ -93,6 +95,8 @@ TEST(Faults, ForkFails)
 // the filter, so the command is a builtin that needs no wait of its own.
 TEST(Faults, WaitFails)
 {
+	if (const std::string why = seccomp_unsupported(); !why.empty())
+		ECHORUN_SKIP(why);
 	const outcome o =
 		launch({.argv = {"echorun", "echo ran"},
 			.env = no_leak_checker(),

@@ -52,7 +52,6 @@ TEST(Hardening, EveryPropertyPresent)
 			<< path << " lacks " << p.name << " (" << p.flag << ")";
 	}
 	if (!found.stack_protector_unchecked.empty())
-		// NOLINTNEXTLINE(readability-else-after-return): in skip.h
 		ECHORUN_SKIP("stack protector not judged: " +
 			     found.stack_protector_unchecked);
 }

@@ -46,7 +46,6 @@ const struct {
 TEST(Shells, EachRunsTheTextAsOneCommand)
 {
 	if (const std::string why = mount_namespace_refused(); !why.empty())
-		// NOLINTNEXTLINE(readability-else-after-return): in skip.h
 		ECHORUN_SKIP(why);
 	for (const shell &sh : shells) {
 		SCOPED_TRACE(sh.name);
