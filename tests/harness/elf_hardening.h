@@ -27,9 +27,10 @@
 // judged: stack_protector_unchecked says so and stack_protector stays false.
 //
 // Which functions get a check is the compiler's call.  echorun's only array
-// is in exec_shell, which never returns: where it is not inlined into
-// run_command (clang 14, gcc -O0) no check is emitted at all, the binary is
-// the one -fno-stack-protector gives, and this property is rightly absent.
+// is in exec_shell, which never returns: under -fstack-protector-strong,
+// where exec_shell is not inlined into run_command (clang 14, gcc -O0), no
+// check is emitted at all and this property is rightly absent.  That is why
+// echorun is built with -fstack-protector-all.
 #ifndef ECHORUN_TESTS_ELF_HARDENING_H
 #define ECHORUN_TESTS_ELF_HARDENING_H
 
