@@ -112,7 +112,8 @@ unset(CMAKE_REQUIRED_FLAGS)
 # Packed relative relocations take about a tenth off a static PIE's start-up,
 # where they work: musl 1.2.3 links them and then crashes at start, some
 # linkers ignore the flag with a warning, glibc before 2.36 cannot apply
-# them.  So a probe is linked with linker warnings fatal, and run.  A cross
+# them.  So a probe is linked with linker warnings fatal (made so before
+# the flag, which is judged as the command line is read), and run.  A cross
 # build without an emulator cannot run it and goes without.
 function(echorun_check_packed_relocs libc)
   set(result ECHORUN_PACKED_RELOCS_${libc})
@@ -125,7 +126,7 @@ function(echorun_check_packed_relocs libc)
       ${PROJECT_SOURCE_DIR}/cmake/relocs_probe.cpp
       COMPILE_DEFINITIONS -fPIE ${echorun_${libc}_compile_flags}
       LINK_OPTIONS -static-pie ${echorun_${libc}_link_head}
-        LINKER:-z,pack-relative-relocs LINKER:--fatal-warnings
+        LINKER:--fatal-warnings LINKER:-z,pack-relative-relocs
       LINK_LIBRARIES ${echorun_${libc}_link_tail})
     if(linked AND ran EQUAL 0)
       set(works ON)

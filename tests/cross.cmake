@@ -6,7 +6,7 @@
 # The GoogleTest suite is built for the target but must not be run under
 # qemu-user: qemu refuses seccomp filters and child subreapers and keeps
 # signal handlers of its own, so the harness's faults and signal checks
-# would test qemu, not echorun.  The hardening test reads x86-64 code.
+# would test qemu, not echorun.
 if(NOT CMAKE_CROSSCOMPILING)
   return()
 endif()
@@ -20,16 +20,12 @@ endif()
 # that forks, a five-line one as much as echorun, so only the static builds
 # are run there.
 set(echorun_cross_builds)
-if(DEFINED ECHORUN_BUILDS)
-  foreach(build IN LISTS ECHORUN_BUILDS)
-    if(build MATCHES "-dynamic$" AND CMAKE_SYSTEM_PROCESSOR MATCHES "^i.86$")
-      continue()
-    endif()
-    list(APPEND echorun_cross_builds ${build} ${ECHORUN_BUILD_${build}})
-  endforeach()
-else()
-  set(echorun_cross_builds echorun $<TARGET_FILE:echorun>)
-endif()
+foreach(build IN LISTS ECHORUN_BUILDS)
+  if(build MATCHES "-dynamic$" AND CMAKE_SYSTEM_PROCESSOR MATCHES "^i.86$")
+    continue()
+  endif()
+  list(APPEND echorun_cross_builds ${build} ${ECHORUN_BUILD_${build}})
+endforeach()
 
 # One row: the test's name, then what echorun must print on standard output
 # and standard error together, then its arguments.  The checker appends
