@@ -6,9 +6,9 @@
 // To check another binary by hand, for example one linked without a flag,
 // run this test with ECHORUN_BINARY set to its path.
 #include "elf_hardening.h"
+#include "files.h"
 #include "skip.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -65,7 +65,7 @@ TEST(Hardening, DamagedFileIsReportedNotFollowed)
 	const std::vector<char> whole{std::istreambuf_iterator<char>(in),
 				      std::istreambuf_iterator<char>()};
 	ASSERT_GT(whole.size(), 4096U);
-	const std::string cut_path = testing::TempDir() + "echorun-cut";
+	const std::string cut_path = temp_file();
 	for (const size_t size :
 	     {size_t{0}, size_t{4}, size_t{20}, size_t{63}, size_t{4096},
 	      whole.size() / 2, whole.size() - 1}) {
@@ -76,7 +76,6 @@ TEST(Hardening, DamagedFileIsReportedNotFollowed)
 		EXPECT_NE(inspect_elf(cut_path).error, "");
 	}
 	EXPECT_NE(inspect_elf(cut_path + "-missing").error, "");
-	(void)std::remove(cut_path.c_str());
 }
 
 } // namespace

@@ -58,10 +58,9 @@ TEST(Shells, EachRunsTheTextAsOneCommand)
 		}
 		for (const auto &t : texts) {
 			SCOPED_TRACE(t.text);
-			launch_opts opts;
-			opts.argv = {"echorun", t.text};
-			opts.before_exec = shell_replaced_by(*path);
-			const outcome o = launch(opts);
+			const outcome o = launch(
+				{.argv = {"echorun", t.text},
+				 .before_exec = shell_replaced_by(*path)});
 			EXPECT_EQ(o.out, std::string(t.text) + "\n" + t.output);
 			EXPECT_EQ(o.err, "");
 			EXPECT_EQ(describe(o.status), "exit 0");
