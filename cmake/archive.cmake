@@ -98,7 +98,8 @@ is MIT-licensed (see LICENSE) and is distributed from the same place as
 this archive.  With that C library installed as the compiler's default,
 build the same static executable from the source with:
 
-    cmake --workflow --preset release
+    cmake --preset release -DECHORUN_LIBC=glibc
+    cmake --build --preset release
 
 which writes build/release/echorun.
 ")

@@ -6,8 +6,8 @@
 #   ECHORUN_LIBC=glibc  the system C library
 #
 # A launcher's cost is its start-up and its fork, and both grow with the
-# pages the process has touched: a static PIE against musl touches a few
-# dozen.  Only echorun is built against musl; the tests, the benchmark and
+# pages the process has touched: a static PIE against musl touches about
+# ten.  Only echorun is built against musl; the tests, the benchmark and
 # GoogleTest keep the compiler's own C and C++ libraries.  musl is found by
 # the target's multiarch triplet (x86_64-linux-gnu gives x86_64-linux-musl),
 # so a cross build never picks up the host's musl.

@@ -66,8 +66,13 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_LIBRARY_ARCHITECTURE)
   endif()
 endif()
 
+# A package without its Depends would install anywhere and fail at run
+# time, yet CPack leaves the field out quietly when dpkg-shlibdeps is
+# missing, and stops without naming a package when file is: the check runs
+# when packaging starts.
 if(NOT ECHORUN_STATIC)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_tools.cmake)
 endif()
 
 # GCC and the C runtime's start files each leave their version string in a

@@ -29,7 +29,7 @@ const property properties[] = {
 	{"immediate binding", &elf_hardening::bind_now, "-z now"},
 	{"non-executable stack", &elf_hardening::nx_stack, "-z noexecstack"},
 	{"a stack protector check in echorun's own code",
-	 &elf_hardening::stack_protector, "-fstack-protector-strong"},
+	 &elf_hardening::stack_protector, "-fstack-protector-all"},
 };
 
 std::string binary_under_test()
