@@ -116,18 +116,14 @@ set(echorun_archive_files
   ${PROJECT_SOURCE_DIR}/LICENSE
   ${echorun_notice_files})
 
+if(NOT TAR_EXECUTABLE)
+  set(echorun_notice_missing "GNU tar (Debian: tar)")
+endif()
 if(echorun_notice_missing)
   # Shipping the binary without a notice its licence requires is not an
   # option; the build says what is missing instead.
   add_custom_target(archive
     COMMAND ${CMAKE_COMMAND} -E echo "The archive needs ${echorun_notice_missing}."
-    COMMAND ${CMAKE_COMMAND} -E false
-    VERBATIM)
-  return()
-endif()
-if(NOT TAR_EXECUTABLE)
-  add_custom_target(archive
-    COMMAND ${CMAKE_COMMAND} -E echo "The archive needs GNU tar (Debian: tar)."
     COMMAND ${CMAKE_COMMAND} -E false
     VERBATIM)
   return()
