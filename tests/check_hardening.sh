@@ -27,12 +27,17 @@ usage() {
 case $1 in -*) usage ;; esac
 binary=$1
 shift
-if ! header=$("$readelf" -hW "$binary") ||
-	! segments=$("$readelf" -lW "$binary") ||
-	! dynamic=$("$readelf" -dW "$binary"); then
-	echo "check_hardening: $readelf cannot read $binary" >&2
+# GNU readelf reports a truncated file and still exits 0, printing what it
+# could read: an error message rejects the file before any verdict.
+if ! errors=$("$readelf" -hldW "$binary" 2>&1 >/dev/null) ||
+	printf '%s\n' "$errors" | grep -qi 'error:'; then
+	printf '%s\ncheck_hardening: %s cannot read %s\n' "$errors" "$readelf" \
+		"$binary" >&2
 	exit 2
 fi
+header=$("$readelf" -hW "$binary")
+segments=$("$readelf" -lW "$binary")
+dynamic=$("$readelf" -dW "$binary")
 
 failed=0
 verdict() { # NAME yes|no WHY
