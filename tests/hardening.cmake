@@ -30,10 +30,13 @@ endforeach()
 # the protection away from the compiler and from the linker (given after
 # those that grant it, so they win), and the property the check must find
 # missing.  Each is checked with its objects and from the binary alone.
+# A shared library is position independent but no executable; -shared goes
+# to the linker alone, since clang's driver, still handed -pie, would warn.
 set(echorun_unhardened
   no-stack-protector -fno-stack-protector "" "stack protector"
   execstack          ""            LINKER:-z,execstack "NX stack"
   no-pie             -fno-PIE      -no-pie          PIE
+  shared-library     -fPIC         LINKER:-shared   PIE
   no-relro           ""            LINKER:-z,norelro   RELRO
   lazy               ""            LINKER:-z,lazy      BIND_NOW)
 while(echorun_unhardened)
