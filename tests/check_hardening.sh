@@ -12,7 +12,8 @@
 # know is judged alike.  The stack protector is judged from echorun's own
 # OBJECTs when given, since a static C library brings its own protected
 # code and handler whatever flags echorun was compiled with; without them,
-# from the binary's symbol tables.
+# from a dynamic binary's imports.  A static binary without its objects
+# cannot be judged, and is refused.
 set -eu
 
 readelf=${READELF:-readelf}
@@ -121,7 +122,7 @@ else
 		if dynamic_tag NEEDED; then
 			verdict "stack protector" yes "the binary imports the canary's handler"
 		else
-			verdict "stack protector" yes "the canary's handler is linked in, maybe by the static C library alone: pass echorun's objects to judge its own code"
+			verdict "stack protector" no "a static binary holds the C library's handler whatever echorun was built with: pass echorun's objects"
 		fi
 	elif [ -z "$symbols" ]; then
 		verdict "stack protector" no "the binary has no symbols: pass echorun's objects"
