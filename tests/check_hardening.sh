@@ -1,0 +1,132 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# check_hardening: does a built echorun carry the hardening its build asks
+# for?  Prints one line per property, "NAME: yes (why)" or "NAME: no (why)",
+# and exits 0 when all hold, 1 when any does not, 2 on a usage error or a
+# file that binutils cannot read.
+#
+# Usage: check_hardening.sh BINARY [OBJECT...]
+#
+# READELF and NM name the tools (default readelf, nm): a cross build passes
+# the target's.  Only what binutils print is read, so any architecture they
+# know is judged alike.  The stack protector is judged from echorun's own
+# OBJECTs when given, since a static C library brings its own protected
+# code and handler whatever flags echorun was compiled with; without them,
+# from the binary's symbol tables.
+set -eu
+
+readelf=${READELF:-readelf}
+nm=${NM:-nm}
+
+usage() {
+	echo "usage: check_hardening.sh BINARY [OBJECT...]" >&2
+	exit 2
+}
+
+[ $# -ge 1 ] || usage
+case $1 in -*) usage ;; esac
+binary=$1
+shift
+# GNU readelf reports a truncated file and still exits 0, printing what it
+# could read: an error message rejects the file before any verdict.
+if ! errors=$("$readelf" -hldW "$binary" 2>&1 >/dev/null) ||
+	printf '%s\n' "$errors" | grep -qi 'error:'; then
+	printf '%s\ncheck_hardening: %s cannot read %s\n' "$errors" "$readelf" \
+		"$binary" >&2
+	exit 2
+fi
+header=$("$readelf" -hW "$binary")
+segments=$("$readelf" -lW "$binary")
+dynamic=$("$readelf" -dW "$binary")
+
+failed=0
+verdict() { # NAME yes|no WHY
+	echo "$1: $2 ($3)"
+	[ "$2" = yes ] || failed=1
+}
+
+# The dynamic entry named $1 (BIND_NOW, FLAGS, FLAGS_1...) has the word $2.
+# GNU readelf writes "(FLAGS_1) Flags: NOW PIE", llvm-readelf
+# "(FLAGS_1) NOW PIE".
+dynamic_has() {
+	printf '%s\n' "$dynamic" | grep -Eq "\\($1\\).* $2( |\$)"
+}
+
+dynamic_tag() {
+	printf '%s\n' "$dynamic" | grep -q "($1)"
+}
+
+segment() {
+	printf '%s\n' "$segments" | grep -E "^ *$1 " || true
+}
+
+# A shared library is ET_DYN as well; what makes it an executable is the
+# linker's PIE flag, or, from linkers older than that flag, an interpreter.
+type=$(printf '%s\n' "$header" | sed -n 's/^ *Type: *\([A-Z]*\).*/\1/p')
+if [ "$type" != DYN ]; then
+	verdict PIE no "ELF type ${type:-unknown}, loaded at a fixed address"
+elif dynamic_has FLAGS_1 PIE; then
+	verdict PIE yes "ELF type DYN, FLAGS_1 PIE"
+elif [ -n "$(segment INTERP)" ]; then
+	verdict PIE yes "ELF type DYN with an interpreter"
+else
+	verdict PIE no "ELF type DYN without PIE flag or interpreter: a shared library"
+fi
+
+if [ -n "$(segment GNU_RELRO)" ]; then
+	verdict RELRO yes "GNU_RELRO segment"
+else
+	verdict RELRO no "no GNU_RELRO segment"
+fi
+
+# Without a dynamic section (a static non-PIE), the linker has resolved
+# everything and nothing is bound while the program runs.
+if ! printf '%s\n' "$dynamic" | grep -Eq '^ *0x[0-9a-f]+ \('; then
+	verdict BIND_NOW yes "no dynamic section, nothing bound at run time"
+elif dynamic_tag BIND_NOW || dynamic_has FLAGS BIND_NOW ||
+	dynamic_has FLAGS_1 NOW; then
+	verdict BIND_NOW yes "immediate binding in the dynamic section"
+else
+	verdict BIND_NOW no "no BIND_NOW, FLAGS BIND_NOW or FLAGS_1 NOW: lazy binding"
+fi
+
+# Flags are letters after the segment's hexadecimal fields, which binutils
+# write in lower case: an upper-case E can only be the execute flag.
+stack=$(segment GNU_STACK)
+case ${stack#*GNU_STACK} in
+'') verdict "NX stack" no "no GNU_STACK segment: the stack is executable" ;;
+*E*) verdict "NX stack" no "GNU_STACK is executable" ;;
+*) verdict "NX stack" yes "GNU_STACK without execute permission" ;;
+esac
+
+# The canary check calls __stack_chk_fail (or the local alias that i386's
+# position-independent code uses); targets that keep the canary in a global
+# rather than in thread data refer to __stack_chk_guard as well.
+guard='(__stack_chk_fail|__stack_chk_fail_local|__stack_chk_guard)(@.*)?$'
+if [ $# -gt 0 ]; then
+	unguarded=""
+	for object; do
+		undefined=$("$nm" -u "$object") || exit 2
+		printf '%s\n' "$undefined" | grep -Eq " U $guard" ||
+			unguarded="$unguarded ${object##*/}"
+	done
+	if [ -n "$unguarded" ]; then
+		verdict "stack protector" no "no canary check in$unguarded"
+	else
+		verdict "stack protector" yes "a canary check in each of $# objects"
+	fi
+else
+	symbols=$({ "$nm" "$binary" && "$nm" -D "$binary"; } 2>/dev/null || true)
+	if printf '%s\n' "$symbols" | grep -Eq " [A-Za-z] $guard"; then
+		if dynamic_tag NEEDED; then
+			verdict "stack protector" yes "the binary imports the canary's handler"
+		else
+			verdict "stack protector" yes "the canary's handler is linked in, maybe by the static C library alone: pass echorun's objects to judge its own code"
+		fi
+	elif [ -z "$symbols" ]; then
+		verdict "stack protector" no "the binary has no symbols: pass echorun's objects"
+	else
+		verdict "stack protector" no "no canary's handler among the binary's symbols"
+	fi
+fi
+exit $failed
