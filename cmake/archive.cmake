@@ -56,7 +56,7 @@ if(ECHORUN_ARCHIVE_LIBC AND NOT ECHORUN_ARCHIVE_LIBC STREQUAL ECHORUN_LIBC_USED)
     string(CONCAT hint " (Debian: " ${hint} ")")
   endif()
   message(FATAL_ERROR "The ${echorun_archive_arch} archive holds "
-    "${ECHORUN_ARCHIVE_LIBC}, which is not installed for ${CMAKE_CXX_COMPILER}"
+    "${ECHORUN_ARCHIVE_LIBC}, but this build found none for ${CMAKE_CXX_COMPILER}"
     "${hint}")
 endif()
 set(echorun_archive ${ECHORUN_ARCHIVE_DIR}/${echorun_archive_name}.tar.gz)
