@@ -56,8 +56,8 @@ if(ECHORUN_ARCHIVE_LIBC AND NOT ECHORUN_ARCHIVE_LIBC STREQUAL ECHORUN_LIBC_USED)
     string(CONCAT hint " (Debian: " ${hint} ")")
   endif()
   message(FATAL_ERROR "The ${echorun_archive_arch} archive holds "
-    "${ECHORUN_ARCHIVE_LIBC}, but this build found none for ${CMAKE_CXX_COMPILER}"
-    "${hint}")
+    "${ECHORUN_ARCHIVE_LIBC}, but no ${ECHORUN_ARCHIVE_LIBC} was found that "
+    "links a static echorun with ${CMAKE_CXX_COMPILER}${hint}")
 endif()
 set(echorun_archive ${ECHORUN_ARCHIVE_DIR}/${echorun_archive_name}.tar.gz)
 set(echorun_stage ${PROJECT_BINARY_DIR}/archive-stage)

@@ -22,6 +22,18 @@ function(echorun_archive_name out compiler native)
   if(failed OR NOT machine)
     message(FATAL_ERROR "${compiler} -dumpmachine did not name its target")
   endif()
+  echorun_debian_arch(arch ${machine} ${native})
+  if(NOT arch)
+    string(REGEX REPLACE "-.*" "" arch "${machine}")
+    message(STATUS "echorun: the archive for ${machine} is named "
+      "${arch}, not by Debian's architecture name: that needs "
+      "dpkg-architecture (Debian: apt-get install dpkg-dev)")
+  endif()
+  set(${out} echorun-${PROJECT_VERSION}-linux-${arch} PARENT_SCOPE)
+endfunction()
+
+# Debian's name for the architecture of the GNU triplet MACHINE, or empty.
+function(echorun_debian_arch out machine native)
   set(arch "")
   find_program(DPKG_ARCHITECTURE_EXECUTABLE dpkg-architecture)
   find_program(DPKG_EXECUTABLE dpkg)
@@ -35,13 +47,7 @@ function(echorun_archive_name out compiler native)
     execute_process(COMMAND ${DPKG_EXECUTABLE} --print-architecture
       OUTPUT_VARIABLE arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   endif()
-  if(NOT arch)
-    string(REGEX REPLACE "-.*" "" arch "${machine}")
-    message(STATUS "echorun: the archive for ${machine} is named "
-      "${arch}, not by Debian's architecture name: that needs "
-      "dpkg-architecture (Debian: apt-get install dpkg-dev)")
-  endif()
-  set(${out} echorun-${PROJECT_VERSION}-linux-${arch} PARENT_SCOPE)
+  set(${out} "${arch}" PARENT_SCOPE)
 endfunction()
 
 function(echorun_archive_mtime out)

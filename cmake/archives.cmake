@@ -53,9 +53,15 @@ macro(echorun_toolchain toolchain)
   if(found)
     echorun_archive_name(name ${found} ${native})
   else()
-    # Debian names a cross compiler's package after the program's prefix.
+    # Debian names a cross compiler's package after the program's prefix;
+    # musl for its architecture comes once dpkg takes that architecture.
     string(REGEX REPLACE "-g\\+\\+$" "" triplet "${compiler}")
-    list(APPEND missing "g++-${triplet} (for ${compiler})")
+    echorun_debian_arch(arch ${triplet} FALSE)
+    set(line "${compiler}: apt-get install g++-${triplet}")
+    if(arch)
+      string(APPEND line " musl-dev:${arch}, after dpkg --add-architecture ${arch}")
+    endif()
+    list(APPEND missing "${line}")
     set(name "")
   endif()
 endmacro()
@@ -83,8 +89,9 @@ foreach(toolchain IN LISTS ECHORUN_ARCHIVE_TOOLCHAINS)
 endforeach()
 if(missing)
   list(JOIN missing "\n  " missing)
-  message(FATAL_ERROR "The archives need these cross compilers, which are "
-    "not installed.  On Debian: apt-get install with\n  ${missing}")
+  message(FATAL_ERROR "No cross compiler for some archives.  On Debian, "
+    "install each with the musl for its architecture:\n  ${missing}\n"
+    "or leave those out with -DECHORUN_ARCHIVE_TOOLCHAINS.")
 endif()
 
 echorun_archive_mtime(echorun_archive_mtime)
