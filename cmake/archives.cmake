@@ -14,6 +14,13 @@
 include(ExternalProject)
 include(${CMAKE_CURRENT_LIST_DIR}/archive_name.cmake)
 
+# Without Debian's names, armel's and armhf's archives would both be arm's.
+find_program(DPKG_ARCHITECTURE_EXECUTABLE dpkg-architecture)
+if(NOT DPKG_ARCHITECTURE_EXECUTABLE)
+  message(FATAL_ERROR "The archives are named by Debian's architecture "
+    "names, which dpkg-architecture gives (Debian: apt-get install dpkg-dev)")
+endif()
+
 file(GLOB echorun_toolchain_files ${PROJECT_SOURCE_DIR}/cmake/toolchains/*.cmake)
 set(echorun_toolchains native)
 foreach(file IN LISTS echorun_toolchain_files)
@@ -69,7 +76,6 @@ endmacro()
 set(missing)
 set(echorun_archive_list)
 set(echorun_archive_names)
-set(native_name "")
 foreach(toolchain IN LISTS ECHORUN_ARCHIVE_TOOLCHAINS)
   echorun_toolchain(${toolchain})
   if(NOT name)
