@@ -54,12 +54,14 @@ if(NOT echorun_want_static STREQUAL "OFF" AND "musl" IN_LIST echorun_libcs)
   echorun_static_link(musl)
 endif()
 
-set(echorun_install_musl "install musl for ${echorun_musl_name} (Debian: "
-  "apt-get install musl-dev, for a cross build musl-dev:ARCH)")
-set(echorun_install_libc_a "install glibc's static library (Debian: "
-  "apt-get install libc6-dev; Fedora: dnf install glibc-static)")
-string(JOIN "" echorun_install_musl ${echorun_install_musl})
-string(JOIN "" echorun_install_libc_a ${echorun_install_libc_a})
+if(CMAKE_CROSSCOMPILING)
+  string(CONCAT echorun_install_musl "install musl for ${echorun_musl_name} "
+    "(Debian: apt-get install musl-dev:ARCH, ARCH the target's architecture)")
+else()
+  set(echorun_install_musl "install musl (Debian: apt-get install musl-dev)")
+endif()
+string(CONCAT echorun_install_libc_a "install glibc's static library "
+  "(Debian: apt-get install libc6-dev; Fedora: dnf install glibc-static)")
 
 # musl: static, and dynamic only where it is the compiler's own.
 function(echorun_choose_musl)
@@ -144,13 +146,13 @@ function(echorun_report)
   endif()
   if(libc STREQUAL "musl" AND ECHORUN_STATIC)
     set(hint "the fastest build")
+  elseif(ECHORUN_SANITIZE)
+    set(hint "as the sanitizers need")
   elseif(musl_links)
-    set(hint "musl static starts faster: "
-      "-DECHORUN_LIBC=auto -DECHORUN_STATIC=auto")
+    set(hint "musl static starts faster: -DECHORUN_LIBC=auto -DECHORUN_STATIC=auto")
   else()
     set(hint "musl static starts faster: ${echorun_install_musl}")
   endif()
-  string(JOIN "" hint ${hint})
   message(STATUS "echorun: ${libc}, ${kind}; ${hint}")
 endfunction()
 echorun_report()

@@ -35,10 +35,12 @@ endif()
 # marks indirect branch targets and return addresses for x86's control-flow
 # enforcement; -mbranch-protection=standard signs return addresses and marks
 # branch targets on arm64.  Flags that leave these objects unchanged are not
-# added.
+# added.  Warnings are errors in the probe: clang takes the flags of other
+# machines with a warning that the argument is unused.
 include(CheckCXXCompilerFlag)
 add_library(echorun_hardening INTERFACE)
 set(CMAKE_REQUIRED_QUIET ON)
+set(CMAKE_REQUIRED_FLAGS -Werror)
 foreach(flag IN ITEMS -fstack-clash-protection -fcf-protection
     -mbranch-protection=standard)
   string(MAKE_C_IDENTIFIER "ECHORUN_CXX_TAKES${flag}" takes)
@@ -47,4 +49,5 @@ foreach(flag IN ITEMS -fstack-clash-protection -fcf-protection
     target_compile_options(echorun_hardening INTERFACE ${flag})
   endif()
 endforeach()
+unset(CMAKE_REQUIRED_FLAGS)
 unset(CMAKE_REQUIRED_QUIET)
