@@ -1,168 +1,235 @@
 # SPDX-License-Identifier: MIT
 # Which C library echorun links, and how.
 #
-#   ECHORUN_LIBC=auto   musl when it is installed for the target, else glibc
+#   ECHORUN_LIBC=auto   the fastest build that links and runs here
 #   ECHORUN_LIBC=musl   musl, or a configure error that names the package
-#   ECHORUN_LIBC=glibc  the system C library
+#   ECHORUN_LIBC=glibc  the compiler's own glibc
+#   ECHORUN_STATIC=auto static where that links (for glibc: a static PIE),
+#                       ON static or a configure error, OFF dynamic
 #
 # A launcher's cost is its start-up and its fork, and both grow with the
 # pages the process has touched: a static PIE against musl touches about
-# ten.  Only echorun is built against musl; the tests, the benchmark and
-# GoogleTest keep the compiler's own C and C++ libraries.  musl is found by
-# the target's multiarch triplet (x86_64-linux-gnu gives x86_64-linux-musl),
-# so a cross build never picks up the host's musl.
+# ten, glibc's static start-up many more, its dynamic loader more again.
+# So auto takes, of what its probes (cmake/libc_probe.cmake) can link and
+# run: musl static, glibc as a static PIE, then the dynamic PIE.  Only
+# echorun is built against musl; the tests, the benchmark and GoogleTest
+# keep the compiler's own C and C++ libraries.
 #
-# After this file: ECHORUN_LIBC_USED is musl or glibc, and
+# After this file: ECHORUN_LIBC_USED is the C library of the installed
+# echorun, ECHORUN_STATIC is ON or OFF as decided, and
 # echorun_add_launcher(TARGET LIBC STATIC) adds an echorun executable of
-# that kind, all of them from one set of objects per C library.
+# that kind, from one set of objects per C library and code model
+# (echorun_objects_name says which).
+
+include(${CMAKE_CURRENT_LIST_DIR}/libc_probe.cmake)
 
 set(ECHORUN_LIBC auto CACHE STRING "C library for echorun: auto, musl or glibc")
 set_property(CACHE ECHORUN_LIBC PROPERTY STRINGS auto musl glibc)
+set(ECHORUN_STATIC auto CACHE STRING
+  "Link echorun statically: auto (where it links and is faster), ON or OFF")
+set_property(CACHE ECHORUN_STATIC PROPERTY STRINGS auto ON OFF)
 
-# Debian's musl-dev: headers in /usr/include/TRIPLET, start files and libc.a
-# in /usr/lib/TRIPLET.  Its musl-gcc specs have no rule for -static-pie, so
-# the link names every start file itself, in the order the driver would:
-# rcrt1.o crti.o crtbeginS.o OBJECTS libc.a libgcc.a crtendS.o crtn.o.
-function(echorun_find_musl)
-  set(echorun_musl_found FALSE PARENT_SCOPE)
-  string(REPLACE "-linux-gnu" "-linux-musl" triplet
-    "${CMAKE_LIBRARY_ARCHITECTURE}")
-  set(echorun_musl_triplet "${triplet}" PARENT_SCOPE)
-  if(NOT triplet MATCHES "-linux-musl")
-    return()
-  endif()
-  set(lib /usr/lib/${triplet})
-  foreach(file IN ITEMS ${lib}/rcrt1.o ${lib}/crti.o ${lib}/crtn.o
-      ${lib}/libc.a /usr/include/${triplet}/stdio.h)
-    if(NOT EXISTS ${file})
-      return()
-    endif()
-  endforeach()
-  # The compiler's own pieces, which musl does not provide.
-  foreach(piece IN ITEMS crtbeginS.o crtendS.o libgcc.a)
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${piece}
-      OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(NOT IS_ABSOLUTE "${path}" OR NOT EXISTS "${path}")
-      return()
-    endif()
-    string(REPLACE "." "_" name ${piece})
-    set(${name} ${path})
-  endforeach()
-  set(echorun_musl_found TRUE PARENT_SCOPE)
-  set(echorun_musl_compile_flags -nostdinc -nostdinc++
-    -isystem /usr/include/${triplet} PARENT_SCOPE)
-  set(echorun_musl_link_head -nostdlib -nostartfiles
-    ${lib}/rcrt1.o ${lib}/crti.o ${crtbeginS_o} PARENT_SCOPE)
-  set(echorun_musl_link_tail
-    ${lib}/libc.a ${libgcc_a} ${crtendS_o} ${lib}/crtn.o PARENT_SCOPE)
-endfunction()
-
-echorun_find_musl()
-set(echorun_glibc_compile_flags "")
-set(echorun_glibc_link_head "")
-set(echorun_glibc_link_tail "")
-
-if(ECHORUN_LIBC STREQUAL "musl")
-  if(NOT ECHORUN_STATIC)
-    message(FATAL_ERROR "ECHORUN_LIBC=musl builds a static echorun: "
-      "drop -DECHORUN_STATIC=OFF, or use ECHORUN_LIBC=glibc")
-  endif()
-  if(NOT echorun_musl_found)
-    message(FATAL_ERROR "ECHORUN_LIBC=musl: no musl for "
-      "${echorun_musl_triplet} (Debian: apt-get install musl-dev), "
-      "or configure with -DECHORUN_LIBC=glibc")
-  endif()
-  set(ECHORUN_LIBC_USED musl)
-elseif(ECHORUN_LIBC STREQUAL "glibc")
-  set(ECHORUN_LIBC_USED glibc)
-elseif(ECHORUN_LIBC STREQUAL "auto")
-  if(ECHORUN_STATIC AND echorun_musl_found)
-    set(ECHORUN_LIBC_USED musl)
-  else()
-    set(ECHORUN_LIBC_USED glibc)
-    if(ECHORUN_STATIC)
-      message(STATUS "echorun: no musl for ${echorun_musl_triplet}, so "
-        "echorun links glibc statically; for the smaller, faster musl "
-        "build: apt-get install musl-dev")
-    endif()
-  endif()
-else()
+if(NOT ECHORUN_LIBC MATCHES "^(auto|musl|glibc)$")
   message(FATAL_ERROR "ECHORUN_LIBC is '${ECHORUN_LIBC}': use auto, musl or glibc")
 endif()
-if(ECHORUN_STATIC)
-  message(STATUS "echorun: ${ECHORUN_LIBC_USED}, static")
+if(ECHORUN_STATIC STREQUAL "auto" OR ECHORUN_STATIC STREQUAL "")
+  set(echorun_want_static auto)
+elseif(ECHORUN_STATIC)
+  set(echorun_want_static ON)
 else()
-  message(STATUS "echorun: ${ECHORUN_LIBC_USED}, dynamic")
+  set(echorun_want_static OFF)
 endif()
+
+# The sanitizers' runtimes are shared libraries of glibc's.
+if(ECHORUN_SANITIZE)
+  if(echorun_want_static STREQUAL "ON" OR ECHORUN_LIBC STREQUAL "musl")
+    message(FATAL_ERROR "ECHORUN_SANITIZE needs the dynamic glibc build: "
+      "configure with -DECHORUN_STATIC=OFF -DECHORUN_LIBC=glibc")
+  endif()
+  set(echorun_want_static OFF)
+endif()
+
+# Each C library's static link is probed only when a choice needs it.
+if(NOT echorun_want_static STREQUAL "OFF" AND "musl" IN_LIST echorun_libcs)
+  echorun_static_link(musl)
+endif()
+
+if(CMAKE_CROSSCOMPILING)
+  string(CONCAT echorun_install_musl "install musl for ${echorun_musl_name} "
+    "(Debian: apt-get install musl-dev:ARCH, ARCH the target's architecture)")
+else()
+  set(echorun_install_musl "install musl (Debian: apt-get install musl-dev)")
+endif()
+string(CONCAT echorun_install_libc_a "install glibc's static library "
+  "(Debian: apt-get install libc6-dev; Fedora: dnf install glibc-static)")
+
+# musl: static, and dynamic only where it is the compiler's own.
+function(echorun_choose_musl)
+  if(NOT "musl" IN_LIST echorun_libcs)
+    message(FATAL_ERROR "ECHORUN_LIBC=musl: no musl for ${echorun_musl_name} "
+      "was found: ${echorun_install_musl}, or configure with -DECHORUN_LIBC=auto")
+  endif()
+  if(echorun_want_static STREQUAL "OFF")
+    if(NOT echorun_libc_system STREQUAL "musl")
+      message(FATAL_ERROR "ECHORUN_LIBC=musl builds a static echorun: "
+        "drop -DECHORUN_STATIC=OFF, or use ECHORUN_LIBC=glibc")
+    endif()
+    set(echorun_choice musl OFF PARENT_SCOPE)
+  elseif(ECHORUN_STATIC_MODE_musl)
+    set(echorun_choice musl ON PARENT_SCOPE)
+  else()
+    message(FATAL_ERROR "ECHORUN_LIBC=musl: musl in ${echorun_musl_libdir} "
+      "does not link a static program that runs with ${CMAKE_CXX_COMPILER} "
+      "(see ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes)")
+  endif()
+endfunction()
+
+# The compiler's own C library: static when asked to and it links, or on
+# auto when it links as a static PIE; dynamic otherwise.
+function(echorun_choose_system)
+  set(libc ${echorun_libc_system})
+  if(NOT echorun_want_static STREQUAL "OFF")
+    echorun_static_link(${libc})
+  endif()
+  set(mode "${ECHORUN_STATIC_MODE_${libc}}")
+  if(echorun_want_static STREQUAL "ON" AND NOT mode)
+    message(FATAL_ERROR "ECHORUN_STATIC=ON: ${libc} does not link a static "
+      "program that runs here: ${echorun_install_libc_a}, "
+      "or ${echorun_install_musl}; or configure with -DECHORUN_STATIC=OFF")
+  endif()
+  if(mode STREQUAL "static" AND echorun_want_static STREQUAL "auto")
+    set(mode "")
+  endif()
+  if(mode)
+    set(echorun_choice ${libc} ON PARENT_SCOPE)
+  else()
+    set(echorun_choice ${libc} OFF PARENT_SCOPE)
+  endif()
+endfunction()
+
+if(ECHORUN_LIBC STREQUAL "musl")
+  echorun_choose_musl()
+elseif(ECHORUN_LIBC STREQUAL "glibc")
+  if(NOT echorun_libc_system STREQUAL "glibc")
+    message(FATAL_ERROR "ECHORUN_LIBC=glibc: ${CMAKE_CXX_COMPILER}'s C "
+      "library is ${echorun_libc_system}, not glibc; use ECHORUN_LIBC=auto")
+  endif()
+  echorun_choose_system()
+elseif(ECHORUN_STATIC_MODE_musl AND NOT echorun_want_static STREQUAL "OFF")
+  set(echorun_choice musl ON)
+else()
+  echorun_choose_system()
+endif()
+list(GET echorun_choice 0 ECHORUN_LIBC_USED)
+list(GET echorun_choice 1 ECHORUN_STATIC)
+
+# The one line that says what was chosen and, where it is not the fastest
+# build, how to get that.
+function(echorun_report)
+  set(libc ${ECHORUN_LIBC_USED})
+  if(NOT ECHORUN_STATIC)
+    set(kind "dynamic PIE")
+  elseif(ECHORUN_STATIC_MODE_${libc} STREQUAL "static")
+    set(kind "static, not PIE")
+  else()
+    set(kind "static PIE")
+  endif()
+  if(ECHORUN_STATIC AND ECHORUN_PACKED_RELOCS_${libc})
+    string(APPEND kind " with packed relocations")
+  endif()
+  # Whether musl links statically is unknown when nothing static was
+  # probed; found is then taken for yes.
+  if(DEFINED CACHE{ECHORUN_STATIC_MODE_musl})
+    set(musl_links "${ECHORUN_STATIC_MODE_musl}")
+  elseif("musl" IN_LIST echorun_libcs)
+    set(musl_links yes)
+  endif()
+  if(libc STREQUAL "musl" AND ECHORUN_STATIC)
+    set(hint "the fastest build")
+  elseif(ECHORUN_SANITIZE)
+    set(hint "as the sanitizers need")
+  elseif(musl_links)
+    set(hint "musl static starts faster: -DECHORUN_LIBC=auto -DECHORUN_STATIC=auto")
+  else()
+    set(hint "musl static starts faster: ${echorun_install_musl}")
+  endif()
+  message(STATUS "echorun: ${libc}, ${kind}; ${hint}")
+endfunction()
+echorun_report()
 
 # Checked C library calls, where the build flags (or the compiler, as some
 # distributions configure it) do not choose a level already: defining it
 # twice is an error under -Werror.  They need the optimiser; glibc quietly
-# drops them without it.
-include(CheckCXXSourceCompiles)
-string(TOUPPER "${CMAKE_BUILD_TYPE}" build_type)
-set(CMAKE_REQUIRED_FLAGS "${CMAKE_CXX_FLAGS_${build_type}}")
+# drops them without it.  Level 3 checks sizes known only at run time too,
+# where glibc and the compiler both can.
+string(TOUPPER "${CMAKE_BUILD_TYPE}" echorun_build_type)
+set(CMAKE_REQUIRED_FLAGS "${CMAKE_CXX_FLAGS_${echorun_build_type}}")
+set(CMAKE_REQUIRED_QUIET ON)
 check_cxx_source_compiles([[
 #ifdef _FORTIFY_SOURCE
 #error the build flags set _FORTIFY_SOURCE
 #endif
 int main() { return 0; }]] ECHORUN_FORTIFY_UNSET)
+set(CMAKE_REQUIRED_DEFINITIONS -O2 -D_FORTIFY_SOURCE=3)
+check_cxx_source_compiles([[
+#include <stdio.h>
+#if !defined __USE_FORTIFY_LEVEL || __USE_FORTIFY_LEVEL < 3
+#error no fortify level 3
+#endif
+int main() { return 0; }]] ECHORUN_FORTIFY_3)
+unset(CMAKE_REQUIRED_DEFINITIONS)
+unset(CMAKE_REQUIRED_QUIET)
 unset(CMAKE_REQUIRED_FLAGS)
+if(ECHORUN_FORTIFY_3)
+  set(echorun_fortify_level 3)
+else()
+  set(echorun_fortify_level 2)
+endif()
 
-# Packed relative relocations take about a tenth off a static PIE's start-up,
-# where they work: musl 1.2.3 links them and then crashes at start, some
-# linkers ignore the flag with a warning, glibc before 2.36 cannot apply
-# them.  So a probe is linked with linker warnings fatal (made so before
-# the flag, which is judged as the command line is read), and run.  A cross
-# build without an emulator cannot run it and goes without.
-function(echorun_check_packed_relocs libc)
-  set(result ECHORUN_PACKED_RELOCS_${libc})
-  if(DEFINED CACHE{${result}})
-    return()
+# The object library a build of echorun against LIBC is linked from: one
+# per C library, and a second one without position independence where
+# LIBC links statically only at a fixed address.
+function(echorun_objects_name libc static out)
+  if(static AND ECHORUN_STATIC_MODE_${libc} STREQUAL "static")
+    set(${out} echorun_objects_${libc}_nopie PARENT_SCOPE)
+  else()
+    set(${out} echorun_objects_${libc} PARENT_SCOPE)
   endif()
-  set(works OFF)
-  if(NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR)
-    try_run(ran linked ${PROJECT_BINARY_DIR}/CMakeFiles/packed-relocs-${libc}
-      ${PROJECT_SOURCE_DIR}/cmake/relocs_probe.cpp
-      COMPILE_DEFINITIONS -fPIE ${echorun_${libc}_compile_flags}
-      LINK_OPTIONS -static-pie ${echorun_${libc}_link_head}
-        LINKER:--fatal-warnings LINKER:-z,pack-relative-relocs
-      LINK_LIBRARIES ${echorun_${libc}_link_tail})
-    if(linked AND ran EQUAL 0)
-      set(works ON)
-    endif()
-  endif()
-  message(STATUS "echorun: packed relative relocations with ${libc}: ${works}")
-  set(${result} ${works} CACHE INTERNAL "")
 endfunction()
 
-# echorun's two sources, compiled once per C library.  The launcher uses the
-# C library only: no exceptions, no RTTI, no C++ runtime.  The stack
-# protector guards every function, not only those with arrays: echorun's one
-# array lives in a function that never returns, where clang emits no check
-# at all, and a guard in main and run_command costs a few instructions.
-function(echorun_objects libc)
-  set(objects echorun_objects_${libc})
+# echorun's two sources, compiled once per object library.  The launcher
+# uses the C library only: no exceptions, no RTTI, no C++ runtime.  The
+# stack protector guards every function, not only those with arrays:
+# echorun's one array lives in a function that never returns, where clang
+# emits no check at all, and a guard in main and run_command costs a few
+# instructions.  The rest of its hardening is echorun_hardening's.
+function(echorun_objects libc static)
+  echorun_objects_name(${libc} ${static} objects)
   if(TARGET ${objects})
     return()
   endif()
   add_library(${objects} OBJECT
     ${PROJECT_SOURCE_DIR}/src/main.cpp ${PROJECT_SOURCE_DIR}/src/run_command.cpp)
-  target_link_libraries(${objects} PRIVATE echorun_options)
+  target_link_libraries(${objects} PRIVATE echorun_options echorun_hardening)
   target_compile_options(${objects} PRIVATE -fno-exceptions -fno-rtti
     -fstack-protector-all ${echorun_${libc}_compile_flags})
+  if(objects MATCHES "_nopie$")
+    set_property(TARGET ${objects} PROPERTY POSITION_INDEPENDENT_CODE OFF)
+    target_compile_options(${objects} PRIVATE -fno-pie)
+  endif()
   if(libc STREQUAL "glibc" AND ECHORUN_FORTIFY_UNSET)
     target_compile_definitions(${objects} PRIVATE
-      $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+      $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=${echorun_fortify_level}>)
   endif()
 endfunction()
 
-# Hardening in every configuration: position independence (from
-# echorun_options), full RELRO with immediate binding, a non-executable
-# stack, and the stack protector above.
+# Hardening in every configuration: position independence where the link
+# allows it, full RELRO with immediate binding, a non-executable stack,
+# and the objects' own above.
 function(echorun_add_launcher target libc static)
-  echorun_objects(${libc})
-  add_executable(${target} $<TARGET_OBJECTS:echorun_objects_${libc}>)
+  echorun_objects(${libc} ${static})
+  echorun_objects_name(${libc} ${static} objects)
+  add_executable(${target} $<TARGET_OBJECTS:${objects}>)
   # The binaries sit at the top of the build tree, where the README runs
   # them.
   set_target_properties(${target} PROPERTIES
@@ -172,17 +239,17 @@ function(echorun_add_launcher target libc static)
     LINKER:-z,relro LINKER:-z,now LINKER:-z,noexecstack)
   if(static)
     # No dynamic loader and no shared library: most of a launcher's
-    # start-up cost gone.  -static-pie is the whole of the link mode, so
-    # the -pie that POSITION_INDEPENDENT_CODE would add, and that undoes
-    # it, is left out; the objects are position independent already.
+    # start-up cost gone.  The link mode is all in the options the probe
+    # chose, so the -pie or -no-pie that POSITION_INDEPENDENT_CODE would
+    # add, and that could undo it, is left out.
+    set(mode ${ECHORUN_STATIC_MODE_${libc}})
     set_property(TARGET ${target} PROPERTY POSITION_INDEPENDENT_CODE)
-    echorun_check_packed_relocs(${libc})
-    target_link_options(${target} PRIVATE -static-pie
-      ${echorun_${libc}_link_head})
+    echorun_static_link_line(${libc} ${mode} ${ECHORUN_STATIC_GROUP_${libc}})
+    target_link_options(${target} PRIVATE ${echorun_link_head})
     if(ECHORUN_PACKED_RELOCS_${libc})
       target_link_options(${target} PRIVATE LINKER:-z,pack-relative-relocs)
     endif()
-    target_link_libraries(${target} PRIVATE ${echorun_${libc}_link_tail})
+    target_link_libraries(${target} PRIVATE ${echorun_link_tail})
   else()
     # The C++ runtime that the compiler driver adds is never needed, so it
     # is never loaded.

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# archive_test: the `archive` target of a static build gives
+# archive_test: the `archive` target of a static build gives ARCHIVE,
 # echorun-VERSION-linux-ARCH.tar.gz holding one directory of that name with
 # exactly the stripped binary, its manual page, LICENSE and the notices of
 # the C library it was linked with, owned by root with their modes; the
-# binary runs once unpacked, and packing again gives the same bytes.
+# binary is for the machine its objects were compiled for, needs no loader
+# and no shared library, and packing again gives the same bytes.  It leaves
+# the archive unpacked in UNPACK_DIR, for the tests that run the binary.
 #
-# Usage: archive_test.sh CMAKE BUILD_DIR VERSION LIBC(glibc|musl)
+# Usage: archive_test.sh CMAKE BUILD_DIR ARCHIVE LIBC(glibc|musl) UNPACK_DIR
+# READELF in the environment names the target's readelf (default readelf).
 set -euo pipefail
-cmake=$1 build=$2 version=$3 libc=$4
+cmake=$1 build=$2 archive=$3 libc=$4 unpacked=$5
+readelf=${READELF:-readelf}
 
 fail() {
 	echo "archive_test: $*" >&2
@@ -16,7 +20,7 @@ fail() {
 }
 
 # Each tool the checks run, and the Debian package that has it.
-for need in tar:tar gzip:gzip readelf:binutils sha256sum:coreutils; do
+for need in tar:tar gzip:gzip "$readelf":binutils sha256sum:coreutils; do
 	command -v "${need%%:*}" >/dev/null ||
 		fail "needs ${need%%:*}: install the Debian package ${need#*:}"
 done
@@ -29,8 +33,7 @@ musl) notices=(COPYRIGHT.musl NOTICE.libgcc) ;;
 *) fail "no notices known for C library '$libc'" ;;
 esac
 
-name=echorun-$version-linux-$(uname -m)
-archive=$build/$name.tar.gz
+name=$(basename "$archive" .tar.gz)
 pack() {
 	rm -f "$archive"
 	"$cmake" --build "$build" --target archive >/dev/null ||
@@ -50,17 +53,36 @@ done
 entries=$(tar -tvzf "$archive" --numeric-owner | awk '{ print $1, $2, $6 }')
 [ "$entries" = "$want" ] || fail "the archive holds: $entries"
 
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-tar -xzf "$archive" -C "$tmp"
-bin=$tmp/$name/echorun
-out=$("$bin" 'echo ok') || fail "echorun exited with $?"
-[ "$out" = $'echo ok\nok' ] || fail "the unpacked echorun printed: $out"
-sections=$(readelf -S --wide "$bin")
-for section in .symtab .comment; do
-	! grep -qF " $section " <<<"$sections" || fail "echorun has a $section section"
+rm -rf "$unpacked"
+mkdir -p "$unpacked"
+tar -xzf "$archive" -C "$unpacked"
+bin=$unpacked/$name/echorun
+
+# Each row: what readelf is asked to show, what must not be in it, and
+# what that would be.
+absent=(
+	"-S --wide|\.symtab|a symbol table"
+	"-S --wide|\.comment|the compiler's version strings"
+	"-l --wide|INTERP|a dynamic loader"
+	"-d|(NEEDED)|a shared library"
+)
+for row in "${absent[@]}"; do
+	IFS='|' read -r options pattern what <<<"$row"
+	# shellcheck disable=SC2086 # the options are words
+	out=$("$readelf" $options "$bin") || fail "readelf $options failed"
+	! grep -qE "$pattern" <<<"$out" || fail "echorun has $what: $out"
 done
-! readelf -d "$bin" | grep -q NEEDED || fail "echorun needs shared libraries"
+
+# The machine is the one the objects were compiled for, whatever the name
+# of the archive says: an archive must not hold another architecture's
+# binary.
+machine() {
+	"$readelf" -h "$1" | sed -En 's/^ *(Class|Data|Machine): *//p' | paste -sd /
+}
+object=$(head -n 1 "$build/archive-objects")
+[ -f "$object" ] || fail "no object listed in $build/archive-objects"
+[ "$(machine "$bin")" = "$(machine "$object")" ] ||
+	fail "echorun is for $(machine "$bin"), its objects for $(machine "$object")"
 
 # A second second, so that a time stamp taken from the clock would differ.
 sleep 1

@@ -1,0 +1,8 @@
+# SPDX-License-Identifier: MIT
+# Cross build for Debian's s390x with g++-s390x-linux-gnu, run under qemu-s390x.
+#
+#   cmake -B build/s390x -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/s390x-linux-gnu.cmake
+set(CMAKE_SYSTEM_PROCESSOR s390x)
+set(echorun_triplet s390x-linux-gnu)
+set(echorun_qemu s390x)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.inc)
