@@ -150,9 +150,13 @@ function(echorun_report)
     set(hint "as the sanitizers need")
   elseif(musl_links)
     set(hint "musl static starts faster: -DECHORUN_LIBC=auto -DECHORUN_STATIC=auto")
+  elseif("musl" IN_LIST echorun_libcs)
+    set(hint "musl in ${echorun_musl_libdir} does not link a static program "
+      "that runs (see ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes)")
   else()
     set(hint "musl static starts faster: ${echorun_install_musl}")
   endif()
+  string(JOIN "" hint ${hint})
   message(STATUS "echorun: ${libc}, ${kind}; ${hint}")
 endfunction()
 echorun_report()
@@ -170,14 +174,16 @@ check_cxx_source_compiles([[
 #error the build flags set _FORTIFY_SOURCE
 #endif
 int main() { return 0; }]] ECHORUN_FORTIFY_UNSET)
-set(CMAKE_REQUIRED_DEFINITIONS -O2 -D_FORTIFY_SOURCE=3)
-check_cxx_source_compiles([[
+if(ECHORUN_FORTIFY_UNSET AND echorun_libc_system STREQUAL "glibc")
+  set(CMAKE_REQUIRED_DEFINITIONS -O2 -D_FORTIFY_SOURCE=3)
+  check_cxx_source_compiles([[
 #include <stdio.h>
 #if !defined __USE_FORTIFY_LEVEL || __USE_FORTIFY_LEVEL < 3
 #error no fortify level 3
 #endif
 int main() { return 0; }]] ECHORUN_FORTIFY_3)
-unset(CMAKE_REQUIRED_DEFINITIONS)
+  unset(CMAKE_REQUIRED_DEFINITIONS)
+endif()
 unset(CMAKE_REQUIRED_QUIET)
 unset(CMAKE_REQUIRED_FLAGS)
 if(ECHORUN_FORTIFY_3)

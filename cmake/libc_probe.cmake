@@ -28,14 +28,17 @@
 
 include(CheckCXXSourceCompiles)
 
+# The compiler as run for the target: clang may be told it by the
+# toolchain.
+set(echorun_cxx ${CMAKE_CXX_COMPILER})
+if(CMAKE_CXX_COMPILER_TARGET)
+  list(APPEND echorun_cxx --target=${CMAKE_CXX_COMPILER_TARGET})
+endif()
+
 # The target as the compiler names it, e.g. x86_64-linux-gnu or, from
 # clang, x86_64-pc-linux-gnu.
 function(echorun_dumpmachine out)
-  set(target "")
-  if(CMAKE_CXX_COMPILER_TARGET)
-    set(target --target=${CMAKE_CXX_COMPILER_TARGET})
-  endif()
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${target} -dumpmachine
+  execute_process(COMMAND ${echorun_cxx} -dumpmachine
     OUTPUT_VARIABLE machine OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   set(${out} "${machine}" PARENT_SCOPE)
 endfunction()
@@ -113,7 +116,7 @@ endfunction()
 function(echorun_compiler_pieces)
   foreach(piece IN ITEMS crtbeginS.o crtendS.o crtbegin.o crtend.o libgcc.a)
     string(REPLACE "." "_" name echorun_${piece})
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${piece}
+    execute_process(COMMAND ${echorun_cxx} -print-file-name=${piece}
       OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
     set(${name} "${path}" PARENT_SCOPE)
   endforeach()
