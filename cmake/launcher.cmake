@@ -262,3 +262,18 @@ function(echorun_add_launcher target libc static)
     target_link_options(${target} PRIVATE LINKER:--as-needed)
   endif()
 endfunction()
+
+# The probes' own faults.  Linked as a dynamic PIE, the static probe must
+# refuse to pass (exit 2), or a driver that links a "static" PIE asking for
+# a loader would go unnoticed; and musl's names for the targets compilers
+# name are a table in cmake/libc_probe_test.cmake.
+if(BUILD_TESTING)
+  add_executable(static_probe_dynamic cmake/static_probe.cpp)
+  target_link_libraries(static_probe_dynamic PRIVATE echorun_options)
+  target_compile_options(static_probe_dynamic PRIVATE -fno-exceptions -fno-rtti)
+  add_test(NAME libc/probe-refuses-loader
+    COMMAND sh -c [["$@"; test $? -eq 2]] check
+      ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:static_probe_dynamic>)
+  add_test(NAME libc/musl-names
+    COMMAND ${CMAKE_COMMAND} -P ${PROJECT_SOURCE_DIR}/cmake/libc_probe_test.cmake)
+endif()

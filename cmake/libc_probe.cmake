@@ -284,6 +284,12 @@ function(echorun_static_link libc)
     "Whether ${libc}'s static PIE takes packed relative relocations")
 endfunction()
 
+# What follows probes the compiler; a script (cmake -P) that includes this
+# file takes the functions alone.
+if(CMAKE_SCRIPT_MODE_FILE)
+  return()
+endif()
+
 # The compiler's own C library.  musl defines no macro of its own, so only
 # the compiler's name for its target can say that a library without
 # __GLIBC__ is musl.
