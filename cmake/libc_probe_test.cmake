@@ -1,11 +1,83 @@
 # SPDX-License-Identifier: MIT
-# cmake -P: musl's name for targets as compilers name them, the name under
-# which echorun looks for musl.  One row: the compiler's -dumpmachine, then
-# musl's name, or - where there is no musl to look for.  The Debian rows are
-# the directories that musl-dev of each architecture installs.
-include(${CMAKE_CURRENT_LIST_DIR}/libc_probe.cmake)
+# cmake -P: the C library decision, from what the probes found to what
+# configure chooses and says, and musl's names for the targets compilers
+# name.  The probes themselves are not run: each row says what they found.
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/launcher.cmake)
 
-set(rows
+# One choice, in a process of its own since a refusal ends it: the
+# variables come from the row, the probes' findings included.
+if(DEFINED ROW)
+  function(echorun_static_link libc)
+  endfunction()
+  string(REPLACE "," ";" ROW "${ROW}")
+  list(POP_FRONT ROW ECHORUN_LIBC ECHORUN_STATIC ECHORUN_SANITIZE
+    echorun_libc_system echorun_libcs musl glibc)
+  string(REPLACE "+" ";" echorun_libcs "${echorun_libcs}")
+  foreach(libc IN ITEMS musl glibc)
+    if(NOT ${libc} STREQUAL "-")
+      string(REPLACE "none" "" ECHORUN_STATIC_MODE_${libc} "${${libc}}")
+    endif()
+  endforeach()
+  set(echorun_musl_name x86_64-linux-musl)
+  set(echorun_musl_libdir /usr/lib/x86_64-linux-musl)
+  echorun_choose()
+  echorun_report(line)
+  message("${line}")
+  return()
+endif()
+
+# One row: ECHORUN_LIBC, ECHORUN_STATIC, ECHORUN_SANITIZE, the compiler's
+# own C library, the C libraries found (joined by +), how musl and glibc
+# link statically as the probes found (none: not at all, -: not probed),
+# then a pattern of what configure must say, or of the error it must stop
+# with; a semicolon, which would split the row, is matched by a dot.
+set(choices
+  "auto,auto,OFF,glibc,glibc+musl,static-pie,static-pie"
+    "^echorun: musl, static PIE. the fastest build"
+  "auto,auto,OFF,glibc,glibc+musl,static-pie-linker,static"
+    "^echorun: musl, static PIE."
+  "auto,auto,OFF,glibc,glibc+musl,static,none"
+    "^echorun: musl, static, not PIE."
+  "auto,auto,OFF,glibc,glibc+musl,none,static-pie"
+    "^echorun: glibc, static PIE. musl in /usr/lib/x86_64-linux-musl does not link"
+  "auto,auto,OFF,glibc,glibc,-,static-pie"
+    "^echorun: glibc, static PIE. musl static starts faster: install musl \\(Debian: apt-get install musl-dev\\)"
+  "auto,auto,OFF,glibc,glibc,-,static"
+    "^echorun: glibc, dynamic PIE."
+  "auto,ON,OFF,glibc,glibc,-,static"
+    "^echorun: glibc, static, not PIE."
+  "auto,ON,OFF,glibc,glibc,-,none"
+    "ECHORUN_STATIC=ON: glibc does not link.*libc6-dev. Fedora: dnf install glibc-static.*musl-dev"
+  "auto,OFF,OFF,glibc,glibc+musl,-,-"
+    "^echorun: glibc, dynamic PIE. musl static starts faster: -DECHORUN_LIBC=auto -DECHORUN_STATIC=auto"
+  "auto,auto,ON,glibc,glibc+musl,static-pie,static-pie"
+    "^echorun: glibc, dynamic PIE. as the sanitizers need"
+  "auto,ON,ON,glibc,glibc,-,static-pie"
+    "ECHORUN_SANITIZE needs the dynamic glibc build"
+  "musl,auto,OFF,glibc,glibc,-,static-pie"
+    "ECHORUN_LIBC=musl: no musl for x86_64-linux-musl was found: install musl \\(Debian: apt-get install musl-dev\\)"
+  "musl,auto,OFF,glibc,glibc+musl,none,static-pie"
+    "ECHORUN_LIBC=musl: musl in /usr/lib/x86_64-linux-musl does not link"
+  "musl,OFF,OFF,glibc,glibc+musl,static-pie,static-pie"
+    "ECHORUN_LIBC=musl builds a static echorun"
+  "glibc,auto,OFF,glibc,glibc+musl,static-pie,static-pie"
+    "^echorun: glibc, static PIE. musl static starts faster: -DECHORUN_LIBC=auto"
+  "glibc,auto,OFF,glibc,glibc+musl,static-pie,static"
+    "^echorun: glibc, dynamic PIE."
+  "glibc,auto,OFF,musl,musl,static-pie,-"
+    "ECHORUN_LIBC=glibc: .* C library is musl, not glibc"
+  "auto,auto,OFF,musl,musl,static-pie,-"
+    "^echorun: musl, static PIE. the fastest build"
+  "auto,OFF,OFF,musl,musl,-,-"
+    "^echorun: musl, dynamic PIE."
+  "gnu,auto,OFF,glibc,glibc,-,-"
+    "ECHORUN_LIBC is 'gnu'")
+
+# One row: the compiler's -dumpmachine, then musl's name, or - where there
+# is no musl to look for.  The Debian rows are the directories that
+# musl-dev of each architecture installs.
+set(names
   x86_64-linux-gnu x86_64-linux-musl
   x86_64-pc-linux-gnu x86_64-linux-musl
   x86_64-linux-gnux32 x86_64-linux-muslx32
@@ -24,8 +96,22 @@ set(rows
   x86_64-w64-mingw32 -
   aarch64-apple-darwin23 -)
 
-while(rows)
-  list(POP_FRONT rows machine want)
+while(choices)
+  list(POP_FRONT choices row want)
+  execute_process(COMMAND ${CMAKE_COMMAND} -DROW=${row}
+      -P ${CMAKE_CURRENT_LIST_FILE}
+    OUTPUT_VARIABLE said ERROR_VARIABLE said RESULT_VARIABLE failed)
+  string(REGEX REPLACE "[ \n]+" " " said "${said}")
+  string(STRIP "${said}" said)
+  if(NOT said MATCHES "${want}" OR
+      (failed AND want MATCHES "^\\^echorun:") OR
+      (NOT failed AND NOT want MATCHES "^\\^echorun:"))
+    message(SEND_ERROR "${row}: expected ${want}, got (exit ${failed}) ${said}")
+  endif()
+endwhile()
+
+while(names)
+  list(POP_FRONT names machine want)
   echorun_musl_name_of(${machine} got)
   if(NOT got)
     set(got -)
