@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # cmake -P: the C library decision, from what the probes found to what
-# configure chooses and says, and musl's names for the targets compilers
-# name.  The probes themselves are not run: each row says what they found.
+# configure chooses and says; musl's names for the targets compilers name;
+# and musl found through a musl-gcc wrapper.  The probes themselves are not
+# run: each row says what they found.
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/launcher.cmake)
 
@@ -96,6 +97,15 @@ set(names
   x86_64-w64-mingw32 -
   aarch64-apple-darwin23 -)
 
+# One row: how a musl-gcc wrapper names its specs file, whether the
+# library directory that the specs file names holds libc.a, and whether
+# musl must be found there.
+set(wrappers
+  "-specs \"SPECS\"" yes found
+  "-specs=SPECS" yes found
+  "-v" yes -
+  "-specs \"SPECS\"" no -)
+
 while(choices)
   list(POP_FRONT choices row want)
   execute_process(COMMAND ${CMAKE_COMMAND} -DROW=${row}
@@ -120,3 +130,33 @@ while(names)
     message(SEND_ERROR "${machine}: musl's name is ${want}, not ${got}")
   endif()
 endwhile()
+
+set(root ${CMAKE_CURRENT_BINARY_DIR}/libc_probe_test)
+file(REMOVE_RECURSE ${root})
+set(row 0)
+while(wrappers)
+  list(POP_FRONT wrappers form libc_a want)
+  math(EXPR row "${row} + 1")
+  set(dir ${root}/${row})
+  file(WRITE ${dir}/include/stdio.h "")
+  if(libc_a)
+    file(WRITE ${dir}/lib/libc.a "")
+  endif()
+  file(WRITE ${dir}/lib/musl-gcc.specs "*cc1:\n-nostdinc -isystem ${dir}/include "
+    "-isystem include%s\n\n*link_libgcc:\n-L${dir}/lib -L .%s\n")
+  string(REPLACE SPECS ${dir}/lib/musl-gcc.specs form "${form}")
+  file(WRITE ${dir}/bin/echorun-test-linux-musl-gcc "#!/bin/sh\nexec gcc \"$@\" ${form}\n")
+  file(CHMOD ${dir}/bin/echorun-test-linux-musl-gcc PERMISSIONS OWNER_READ OWNER_EXECUTE)
+  set(ENV{PATH} ${dir}/bin)
+  echorun_find_musl(echorun-test-linux-musl)
+  set(got -)
+  if(echorun_musl_libdir STREQUAL "${dir}/lib" AND
+      echorun_musl_include STREQUAL "${dir}/include")
+    set(got found)
+  endif()
+  if(NOT got STREQUAL want)
+    message(SEND_ERROR "wrapper ${form}, libc.a ${libc_a}: expected ${want}, "
+      "got ${echorun_musl_include} ${echorun_musl_libdir}")
+  endif()
+endwhile()
+file(REMOVE_RECURSE ${root})
