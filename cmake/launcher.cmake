@@ -23,53 +23,28 @@
 
 include(${CMAKE_CURRENT_LIST_DIR}/libc_probe.cmake)
 
-set(ECHORUN_LIBC auto CACHE STRING "C library for echorun: auto, musl or glibc")
-set_property(CACHE ECHORUN_LIBC PROPERTY STRINGS auto musl glibc)
-set(ECHORUN_STATIC auto CACHE STRING
-  "Link echorun statically: auto (where it links and is faster), ON or OFF")
-set_property(CACHE ECHORUN_STATIC PROPERTY STRINGS auto ON OFF)
-
-if(NOT ECHORUN_LIBC MATCHES "^(auto|musl|glibc)$")
-  message(FATAL_ERROR "ECHORUN_LIBC is '${ECHORUN_LIBC}': use auto, musl or glibc")
-endif()
-if(ECHORUN_STATIC STREQUAL "auto" OR ECHORUN_STATIC STREQUAL "")
-  set(echorun_want_static auto)
-elseif(ECHORUN_STATIC)
-  set(echorun_want_static ON)
-else()
-  set(echorun_want_static OFF)
-endif()
-
-# The sanitizers' runtimes are shared libraries of glibc's.
-if(ECHORUN_SANITIZE)
-  if(echorun_want_static STREQUAL "ON" OR ECHORUN_LIBC STREQUAL "musl")
-    message(FATAL_ERROR "ECHORUN_SANITIZE needs the dynamic glibc build: "
-      "configure with -DECHORUN_STATIC=OFF -DECHORUN_LIBC=glibc")
+# What to install for the faster builds, as the one line and the errors
+# say it.
+function(echorun_install_hints)
+  if(CMAKE_CROSSCOMPILING)
+    string(CONCAT musl "install musl for ${echorun_musl_name} "
+      "(Debian: apt-get install musl-dev:ARCH, ARCH the target's architecture)")
+  else()
+    set(musl "install musl (Debian: apt-get install musl-dev)")
   endif()
-  set(echorun_want_static OFF)
-endif()
-
-# Each C library's static link is probed only when a choice needs it.
-if(NOT echorun_want_static STREQUAL "OFF" AND "musl" IN_LIST echorun_libcs)
-  echorun_static_link(musl)
-endif()
-
-if(CMAKE_CROSSCOMPILING)
-  string(CONCAT echorun_install_musl "install musl for ${echorun_musl_name} "
-    "(Debian: apt-get install musl-dev:ARCH, ARCH the target's architecture)")
-else()
-  set(echorun_install_musl "install musl (Debian: apt-get install musl-dev)")
-endif()
-string(CONCAT echorun_install_libc_a "install glibc's static library "
-  "(Debian: apt-get install libc6-dev; Fedora: dnf install glibc-static)")
+  set(echorun_install_musl "${musl}" PARENT_SCOPE)
+  set(echorun_install_libc_a "install glibc's static library (Debian: \
+apt-get install libc6-dev; Fedora: dnf install glibc-static)" PARENT_SCOPE)
+endfunction()
 
 # musl: static, and dynamic only where it is the compiler's own.
-function(echorun_choose_musl)
+function(echorun_choose_musl want_static)
+  echorun_install_hints()
   if(NOT "musl" IN_LIST echorun_libcs)
     message(FATAL_ERROR "ECHORUN_LIBC=musl: no musl for ${echorun_musl_name} "
       "was found: ${echorun_install_musl}, or configure with -DECHORUN_LIBC=auto")
   endif()
-  if(echorun_want_static STREQUAL "OFF")
+  if(want_static STREQUAL "OFF")
     if(NOT echorun_libc_system STREQUAL "musl")
       message(FATAL_ERROR "ECHORUN_LIBC=musl builds a static echorun: "
         "drop -DECHORUN_STATIC=OFF, or use ECHORUN_LIBC=glibc")
@@ -86,18 +61,20 @@ endfunction()
 
 # The compiler's own C library: static when asked to and it links, or on
 # auto when it links as a static PIE; dynamic otherwise.
-function(echorun_choose_system)
+function(echorun_choose_system want_static)
+  echorun_install_hints()
   set(libc ${echorun_libc_system})
-  if(NOT echorun_want_static STREQUAL "OFF")
+  set(mode "")
+  if(NOT want_static STREQUAL "OFF")
     echorun_static_link(${libc})
+    set(mode "${ECHORUN_STATIC_MODE_${libc}}")
   endif()
-  set(mode "${ECHORUN_STATIC_MODE_${libc}}")
-  if(echorun_want_static STREQUAL "ON" AND NOT mode)
+  if(want_static STREQUAL "ON" AND NOT mode)
     message(FATAL_ERROR "ECHORUN_STATIC=ON: ${libc} does not link a static "
       "program that runs here: ${echorun_install_libc_a}, "
       "or ${echorun_install_musl}; or configure with -DECHORUN_STATIC=OFF")
   endif()
-  if(mode STREQUAL "static" AND echorun_want_static STREQUAL "auto")
+  if(mode STREQUAL "static" AND want_static STREQUAL "auto")
     set(mode "")
   endif()
   if(mode)
@@ -107,25 +84,55 @@ function(echorun_choose_system)
   endif()
 endfunction()
 
-if(ECHORUN_LIBC STREQUAL "musl")
-  echorun_choose_musl()
-elseif(ECHORUN_LIBC STREQUAL "glibc")
-  if(NOT echorun_libc_system STREQUAL "glibc")
-    message(FATAL_ERROR "ECHORUN_LIBC=glibc: ${CMAKE_CXX_COMPILER}'s C "
-      "library is ${echorun_libc_system}, not glibc; use ECHORUN_LIBC=auto")
+# From ECHORUN_LIBC, ECHORUN_STATIC and ECHORUN_SANITIZE, and the probes:
+# ECHORUN_LIBC_USED, and ECHORUN_STATIC as ON or OFF.
+function(echorun_choose)
+  if(NOT ECHORUN_LIBC MATCHES "^(auto|musl|glibc)$")
+    message(FATAL_ERROR "ECHORUN_LIBC is '${ECHORUN_LIBC}': use auto, musl or glibc")
   endif()
-  echorun_choose_system()
-elseif(ECHORUN_STATIC_MODE_musl AND NOT echorun_want_static STREQUAL "OFF")
-  set(echorun_choice musl ON)
-else()
-  echorun_choose_system()
-endif()
-list(GET echorun_choice 0 ECHORUN_LIBC_USED)
-list(GET echorun_choice 1 ECHORUN_STATIC)
+  if(ECHORUN_STATIC STREQUAL "auto" OR ECHORUN_STATIC STREQUAL "")
+    set(want_static auto)
+  elseif(ECHORUN_STATIC)
+    set(want_static ON)
+  else()
+    set(want_static OFF)
+  endif()
+  # The sanitizers' runtimes are shared libraries of glibc's.
+  if(ECHORUN_SANITIZE)
+    if(want_static STREQUAL "ON" OR ECHORUN_LIBC STREQUAL "musl")
+      message(FATAL_ERROR "ECHORUN_SANITIZE needs the dynamic glibc build: "
+        "configure with -DECHORUN_STATIC=OFF -DECHORUN_LIBC=glibc")
+    endif()
+    set(want_static OFF)
+  endif()
+  # Each C library's static link is probed only when a choice needs it.
+  if(NOT want_static STREQUAL "OFF" AND "musl" IN_LIST echorun_libcs)
+    echorun_static_link(musl)
+  endif()
+
+  if(ECHORUN_LIBC STREQUAL "musl")
+    echorun_choose_musl(${want_static})
+  elseif(ECHORUN_LIBC STREQUAL "glibc")
+    if(NOT echorun_libc_system STREQUAL "glibc")
+      message(FATAL_ERROR "ECHORUN_LIBC=glibc: ${CMAKE_CXX_COMPILER}'s C "
+        "library is ${echorun_libc_system}, not glibc; use ECHORUN_LIBC=auto")
+    endif()
+    echorun_choose_system(${want_static})
+  elseif(ECHORUN_STATIC_MODE_musl AND NOT want_static STREQUAL "OFF")
+    set(echorun_choice musl ON)
+  else()
+    echorun_choose_system(${want_static})
+  endif()
+  list(GET echorun_choice 0 libc)
+  list(GET echorun_choice 1 static)
+  set(ECHORUN_LIBC_USED ${libc} PARENT_SCOPE)
+  set(ECHORUN_STATIC ${static} PARENT_SCOPE)
+endfunction()
 
 # The one line that says what was chosen and, where it is not the fastest
 # build, how to get that.
-function(echorun_report)
+function(echorun_report out)
+  echorun_install_hints()
   set(libc ${ECHORUN_LIBC_USED})
   if(NOT ECHORUN_STATIC)
     set(kind "dynamic PIE")
@@ -139,7 +146,7 @@ function(echorun_report)
   endif()
   # Whether musl links statically is unknown when nothing static was
   # probed; found is then taken for yes.
-  if(DEFINED CACHE{ECHORUN_STATIC_MODE_musl})
+  if(DEFINED ECHORUN_STATIC_MODE_musl)
     set(musl_links "${ECHORUN_STATIC_MODE_musl}")
   elseif("musl" IN_LIST echorun_libcs)
     set(musl_links yes)
@@ -150,41 +157,14 @@ function(echorun_report)
     set(hint "as the sanitizers need")
   elseif(musl_links)
     set(hint "musl static starts faster: -DECHORUN_LIBC=auto -DECHORUN_STATIC=auto")
+  elseif("musl" IN_LIST echorun_libcs)
+    string(CONCAT hint "musl in ${echorun_musl_libdir} does not link a "
+      "static program that runs (see ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes)")
   else()
     set(hint "musl static starts faster: ${echorun_install_musl}")
   endif()
-  message(STATUS "echorun: ${libc}, ${kind}; ${hint}")
+  set(${out} "echorun: ${libc}, ${kind}; ${hint}" PARENT_SCOPE)
 endfunction()
-echorun_report()
-
-# Checked C library calls, where the build flags (or the compiler, as some
-# distributions configure it) do not choose a level already: defining it
-# twice is an error under -Werror.  They need the optimiser; glibc quietly
-# drops them without it.  Level 3 checks sizes known only at run time too,
-# where glibc and the compiler both can.
-string(TOUPPER "${CMAKE_BUILD_TYPE}" echorun_build_type)
-set(CMAKE_REQUIRED_FLAGS "${CMAKE_CXX_FLAGS_${echorun_build_type}}")
-set(CMAKE_REQUIRED_QUIET ON)
-check_cxx_source_compiles([[
-#ifdef _FORTIFY_SOURCE
-#error the build flags set _FORTIFY_SOURCE
-#endif
-int main() { return 0; }]] ECHORUN_FORTIFY_UNSET)
-set(CMAKE_REQUIRED_DEFINITIONS -O2 -D_FORTIFY_SOURCE=3)
-check_cxx_source_compiles([[
-#include <stdio.h>
-#if !defined __USE_FORTIFY_LEVEL || __USE_FORTIFY_LEVEL < 3
-#error no fortify level 3
-#endif
-int main() { return 0; }]] ECHORUN_FORTIFY_3)
-unset(CMAKE_REQUIRED_DEFINITIONS)
-unset(CMAKE_REQUIRED_QUIET)
-unset(CMAKE_REQUIRED_FLAGS)
-if(ECHORUN_FORTIFY_3)
-  set(echorun_fortify_level 3)
-else()
-  set(echorun_fortify_level 2)
-endif()
 
 # The object library a build of echorun against LIBC is linked from: one
 # per C library, and a second one without position independence where
@@ -256,3 +236,66 @@ function(echorun_add_launcher target libc static)
     target_link_options(${target} PRIVATE LINKER:--as-needed)
   endif()
 endfunction()
+
+
+# What follows configures the build; a script (cmake -P) that includes this
+# file takes the functions alone.
+if(CMAKE_SCRIPT_MODE_FILE)
+  return()
+endif()
+
+set(ECHORUN_LIBC auto CACHE STRING "C library for echorun: auto, musl or glibc")
+set_property(CACHE ECHORUN_LIBC PROPERTY STRINGS auto musl glibc)
+set(ECHORUN_STATIC auto CACHE STRING
+  "Link echorun statically: auto (where it links and is faster), ON or OFF")
+set_property(CACHE ECHORUN_STATIC PROPERTY STRINGS auto ON OFF)
+echorun_choose()
+echorun_report(echorun_line)
+message(STATUS "${echorun_line}")
+
+# Checked C library calls, where the build flags (or the compiler, as some
+# distributions configure it) do not choose a level already: defining it
+# twice is an error under -Werror.  They need the optimiser; glibc quietly
+# drops them without it.  Level 3 checks sizes known only at run time too,
+# where glibc and the compiler both can.
+string(TOUPPER "${CMAKE_BUILD_TYPE}" echorun_build_type)
+set(CMAKE_REQUIRED_FLAGS "${CMAKE_CXX_FLAGS_${echorun_build_type}}")
+set(CMAKE_REQUIRED_QUIET ON)
+check_cxx_source_compiles([[
+#ifdef _FORTIFY_SOURCE
+#error the build flags set _FORTIFY_SOURCE
+#endif
+int main() { return 0; }]] ECHORUN_FORTIFY_UNSET)
+if(ECHORUN_FORTIFY_UNSET AND echorun_libc_system STREQUAL "glibc")
+  set(CMAKE_REQUIRED_DEFINITIONS -O2 -D_FORTIFY_SOURCE=3)
+  check_cxx_source_compiles([[
+#include <stdio.h>
+#if !defined __USE_FORTIFY_LEVEL || __USE_FORTIFY_LEVEL < 3
+#error no fortify level 3
+#endif
+int main() { return 0; }]] ECHORUN_FORTIFY_3)
+  unset(CMAKE_REQUIRED_DEFINITIONS)
+endif()
+unset(CMAKE_REQUIRED_QUIET)
+unset(CMAKE_REQUIRED_FLAGS)
+if(ECHORUN_FORTIFY_3)
+  set(echorun_fortify_level 3)
+else()
+  set(echorun_fortify_level 2)
+endif()
+
+# The probes' own faults.  Linked as a dynamic PIE, the static probe must
+# refuse to pass (exit 2), or a driver that links a "static" PIE asking for
+# a loader would go unnoticed.  What configure chooses from what the probes
+# found, and musl's names for the targets, are tables in
+# cmake/libc_probe_test.cmake.
+if(BUILD_TESTING)
+  add_executable(static_probe_dynamic cmake/static_probe.cpp)
+  target_link_libraries(static_probe_dynamic PRIVATE echorun_options)
+  target_compile_options(static_probe_dynamic PRIVATE -fno-exceptions -fno-rtti)
+  add_test(NAME libc/probe-refuses-loader
+    COMMAND sh -c [["$@"; test $? -eq 2]] check
+      ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:static_probe_dynamic>)
+  add_test(NAME libc/choice
+    COMMAND ${CMAKE_COMMAND} -P ${PROJECT_SOURCE_DIR}/cmake/libc_probe_test.cmake)
+endif()

@@ -28,14 +28,17 @@
 
 include(CheckCXXSourceCompiles)
 
+# The compiler as run for the target: clang may be told it by the
+# toolchain.
+set(echorun_cxx ${CMAKE_CXX_COMPILER})
+if(CMAKE_CXX_COMPILER_TARGET)
+  list(APPEND echorun_cxx --target=${CMAKE_CXX_COMPILER_TARGET})
+endif()
+
 # The target as the compiler names it, e.g. x86_64-linux-gnu or, from
 # clang, x86_64-pc-linux-gnu.
 function(echorun_dumpmachine out)
-  set(target "")
-  if(CMAKE_CXX_COMPILER_TARGET)
-    set(target --target=${CMAKE_CXX_COMPILER_TARGET})
-  endif()
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${target} -dumpmachine
+  execute_process(COMMAND ${echorun_cxx} -dumpmachine
     OUTPUT_VARIABLE machine OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   set(${out} "${machine}" PARENT_SCOPE)
 endfunction()
@@ -91,19 +94,20 @@ function(echorun_find_musl name)
     # The wrapper runs gcc with -specs FILE; FILE adds musl's headers with
     # -isystem and its libraries with -L.
     file(READ ${wrapper_path} script LIMIT 4096)
-    if(NOT script MATCHES "-specs[ =]\"?([^\" \n]+)" OR
-        NOT EXISTS "${CMAKE_MATCH_1}")
+    string(REGEX MATCH "-specs[ =]\"?([^\" \n]+)" specs "${script}")
+    set(specs "${CMAKE_MATCH_1}")
+    if(NOT specs OR NOT EXISTS "${specs}")
       continue()
     endif()
-    file(READ ${CMAKE_MATCH_1} specs)
-    if(specs MATCHES "-isystem ([^ \n]+)")
-      set(include ${CMAKE_MATCH_1})
-      if(specs MATCHES "-L([^ \n]+)" AND EXISTS ${include}/stdio.h
-          AND EXISTS ${CMAKE_MATCH_1}/libc.a)
-        set(echorun_musl_include ${include} PARENT_SCOPE)
-        set(echorun_musl_libdir ${CMAKE_MATCH_1} PARENT_SCOPE)
-        return()
-      endif()
+    file(READ ${specs} specs)
+    string(REGEX MATCH "-isystem ([^ \n]+)" include "${specs}")
+    set(include "${CMAKE_MATCH_1}")
+    string(REGEX MATCH "-L([^ \n]+)" lib "${specs}")
+    set(lib "${CMAKE_MATCH_1}")
+    if(EXISTS "${include}/stdio.h" AND EXISTS "${lib}/libc.a")
+      set(echorun_musl_include ${include} PARENT_SCOPE)
+      set(echorun_musl_libdir ${lib} PARENT_SCOPE)
+      return()
     endif()
   endforeach()
 endfunction()
@@ -113,7 +117,7 @@ endfunction()
 function(echorun_compiler_pieces)
   foreach(piece IN ITEMS crtbeginS.o crtendS.o crtbegin.o crtend.o libgcc.a)
     string(REPLACE "." "_" name echorun_${piece})
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${piece}
+    execute_process(COMMAND ${echorun_cxx} -print-file-name=${piece}
       OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
     set(${name} "${path}" PARENT_SCOPE)
   endforeach()
@@ -280,6 +284,12 @@ function(echorun_static_link libc)
   set(ECHORUN_PACKED_RELOCS_${libc} ${packed} CACHE INTERNAL
     "Whether ${libc}'s static PIE takes packed relative relocations")
 endfunction()
+
+# What follows probes the compiler; a script (cmake -P) that includes this
+# file takes the functions alone.
+if(CMAKE_SCRIPT_MODE_FILE)
+  return()
+endif()
 
 # The compiler's own C library.  musl defines no macro of its own, so only
 # the compiler's name for its target can say that a library without

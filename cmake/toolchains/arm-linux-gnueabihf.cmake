@@ -2,7 +2,7 @@
 # Cross build for Debian's armhf with g++-arm-linux-gnueabihf, run under qemu-arm.
 #
 #   cmake -B build/armhf -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/arm-linux-gnueabihf.cmake
-set(CMAKE_SYSTEM_PROCESSOR arm)
+set(CMAKE_SYSTEM_PROCESSOR armv7l)
 set(echorun_triplet arm-linux-gnueabihf)
 set(echorun_qemu arm)
 include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.inc)
