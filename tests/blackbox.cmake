@@ -26,7 +26,8 @@ add_executable(echorun_tests
 target_include_directories(echorun_tests PRIVATE harness)
 target_compile_definitions(echorun_tests PRIVATE
   ECHORUN_PATH="$<TARGET_FILE:echorun>"
-  PROBE_SHELL_PATH="$<TARGET_FILE:probe_shell>")
+  PROBE_SHELL_PATH="$<TARGET_FILE:probe_shell>"
+  SHELLS_PATH="${CMAKE_CURRENT_SOURCE_DIR}/shells")
 target_link_libraries(echorun_tests PRIVATE PkgConfig::LIBSECCOMP
   GTest::gtest_main)
 add_dependencies(echorun_tests echorun probe_shell)
