@@ -253,15 +253,31 @@ TEST(ProcessState, ShellByAbsolutePath)
 }
 
 // echorun returns only after the command has ended: what the command does
-// last is done by the time echorun's exit status is known.
+// last is done by the time echorun's exit status is known, even when a
+// child it inherited, not its own, ends first.
 TEST(ProcessState, WaitsForTheCommand)
 {
-	const std::string mark = temp_dir() + "/done";
-	const outcome o =
-		launch({.argv = {"echorun", "sleep 0.3; echo done >" + mark},
-			.out = sink::file});
-	EXPECT_EQ(describe(o.status), "exit 0");
-	EXPECT_TRUE(exists(mark));
+	const struct {
+		const char *name;
+		std::function<void()> before_exec;
+	} cases[] = {
+		{"alone", {}},
+		{"with an inherited child",
+		 [] {
+			 if (fork() == 0)
+				 _exit(0);
+		 }},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.name);
+		const std::string mark = temp_dir() + "/done";
+		const outcome o = launch(
+			{.argv = {"echorun", "sleep 0.3; echo done >" + mark},
+			 .out = sink::file,
+			 .before_exec = c.before_exec});
+		EXPECT_EQ(describe(o.status), "exit 0");
+		EXPECT_TRUE(exists(mark));
+	}
 }
 
 // With a probe at "/bin/sh" the exact hand-over is seen before any shell
