@@ -91,17 +91,13 @@ void attach_pty(const char *slave)
 // Leaves open only 0, 1, 2 and the descriptors the test passes on.
 void close_others(std::vector<int> keep)
 {
-	keep.push_back(2);
 	std::sort(keep.begin(), keep.end());
 	unsigned lo = 3;
-	for (int fd : keep) {
-		const auto u = static_cast<unsigned>(fd);
-		if (u >= lo) {
-			if (u > lo)
-				(void)close_range(lo, u - 1, 0);
-			lo = u + 1;
+	for (int fd : keep)
+		if (static_cast<unsigned>(fd) >= lo) {
+			(void)close_range(lo, static_cast<unsigned>(fd) - 1, 0);
+			lo = static_cast<unsigned>(fd) + 1;
 		}
-	}
 	(void)close_range(lo, ~0U, 0);
 }
 
@@ -210,21 +206,9 @@ std::string echorun_path()
 
 const char *sink_name(sink s)
 {
-	switch (s) {
-	case sink::pipe:
-		return "pipe";
-	case sink::file:
-		return "file";
-	case sink::pty:
-		return "pty";
-	case sink::closed:
-		return "closed";
-	case sink::dev_full:
-		return "dev_full";
-	case sink::broken_pipe:
-		return "broken_pipe";
-	}
-	return "unknown";
+	static const char *const names[] = {
+		"pipe", "file", "pty", "closed", "dev_full", "broken_pipe"};
+	return names[static_cast<int>(s)];
 }
 
 void PrintTo(sink s, std::ostream *os)

@@ -19,6 +19,7 @@
 #include <sys/types.h>
 #include <vector>
 
+// In the order of sink_name()'s table.
 enum class sink { pipe, file, pty, closed, dev_full, broken_pipe };
 
 // "pipe", "file", "pty" and so on, for test names and messages.

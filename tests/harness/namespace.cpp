@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <fstream>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
@@ -17,15 +17,8 @@ namespace {
 
 bool write_proc(const char *path, const std::string &text)
 {
-	const int fd = open(path, O_WRONLY | O_CLOEXEC);
-	if (fd == -1)
-		return false;
-	const bool ok = write(fd, text.data(), text.size()) ==
-			static_cast<ssize_t>(text.size());
-	const int saved = errno;
-	(void)close(fd);
-	errno = saved;
-	return ok;
+	std::ofstream f(path);
+	return static_cast<bool>(f << text << std::flush);
 }
 
 // A mount namespace owned by a new user namespace, in which the caller's
