@@ -16,22 +16,11 @@ namespace {
 constexpr int runs = 200;
 constexpr int in_flight = 50;
 
-// Orphans come to this process instead of init, so that a shell an echorun
-// failed to reap, running or not, is found below as a child of ours.
-struct adopt_orphans {
-	adopt_orphans()
-	{
-		EXPECT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-	}
-	~adopt_orphans()
-	{
-		(void)prctl(PR_SET_CHILD_SUBREAPER, 0);
-	}
-};
-
 TEST(Load, ManyAtOnceLeaveNothingBehind)
 {
-	adopt_orphans adopting;
+	// Orphans come to this process instead of init, so that a shell an
+	// echorun failed to reap, running or not, is found below as a child.
+	ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
 	// fd 7 stands for a descriptor the caller passes on on purpose.
 	ASSERT_EQ(dup2(open("/dev/null", O_RDONLY | O_CLOEXEC), 7), 7);
 
@@ -55,6 +44,7 @@ TEST(Load, ManyAtOnceLeaveNothingBehind)
 		flying.pop_front();
 	}
 	close(7);
+	(void)prctl(PR_SET_CHILD_SUBREAPER, 0);
 
 	EXPECT_EQ(wrong, 0) << "first: " << first_wrong;
 	errno = 0;

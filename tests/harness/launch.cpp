@@ -129,6 +129,14 @@ std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 	return env;
 }
 
+// The echorun under test: $ECHORUN_BINARY when set and not empty, so that
+// CTest can run the suite against each build of echorun, else this build's.
+std::string echorun_path()
+{
+	const char *chosen = getenv("ECHORUN_BINARY");
+	return chosen != nullptr && *chosen != '\0' ? chosen : ECHORUN_PATH;
+}
+
 [[noreturn]] void child(const launch_opts &opts, const running &r, int out_fd,
 			const char *slave)
 {
@@ -197,12 +205,6 @@ bool read_some(int fd, std::string &to)
 }
 
 } // namespace
-
-std::string echorun_path()
-{
-	const char *chosen = getenv("ECHORUN_BINARY");
-	return chosen != nullptr && *chosen != '\0' ? chosen : ECHORUN_PATH;
-}
 
 const char *sink_name(sink s)
 {

@@ -78,8 +78,4 @@ void hang_up(running &r);
 // A readable description of a wait status, for failure messages.
 std::string describe(int status);
 
-// The echorun under test: $ECHORUN_BINARY when set and not empty, so that
-// CTest can run the suite against each build of echorun, else this build's.
-std::string echorun_path();
-
 #endif
