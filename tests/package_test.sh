@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # package_test: cpack of a built tree gives echorun_VERSION_ARCH.deb with
-# this build's control fields and exactly the binary, the manual page, the
-# copyright file and the changelog.  dpkg installs it into a root of its
-# own, where echorun runs, and removes it leaving nothing.  The static
-# build depends on nothing; the dynamic one on libc6.  The Maintainer is
-# DEBFULLNAME <DEBEMAIL> as they were at configure time, or the project's
-# own when either was unset.  lintian judges the rest: format, modes,
-# owners, stripping and compression.
+# this build's control fields (the Maintainer from DEBFULLNAME and DEBEMAIL
+# as they were at configure time, else the project's; Depends on libc6 for
+# the dynamic build only) and exactly the binary, the manual page, the
+# copyright file and the changelog.  dpkg installs it, echorun runs, and
+# dpkg removes it all.  lintian judges the rest: format, modes, owners,
+# stripping and compression.
 #
 # Usage: package_test.sh CPACK BUILD_DIR VERSION STATIC(1|0) DEBFULLNAME
 #        DEBEMAIL
