@@ -47,13 +47,14 @@ TEST_P(Shell, RunsTheTextAsOneCommand)
 {
 	const std::string &name = GetParam();
 	const std::string where[] = {"/usr/bin/" + name, "/bin/" + name};
-	const auto path = std::ranges::find_if(where, [](const auto &p) {
+	const auto *const path = std::ranges::find_if(where, [](const auto &p) {
 		return access(p.c_str(), X_OK) == 0;
 	});
 	if (path == std::end(where)) {
 		const std::string why = "apt-get install " + name;
 		const char *listed = std::getenv("ECHORUN_TESTS_SHELLS");
-		if (std::ranges::count(words(listed ? listed : ""), name) > 0)
+		if (std::ranges::count(words(listed != nullptr ? listed : ""),
+				       name) > 0)
 			FAIL() << "listed in ECHORUN_TESTS_SHELLS: " << why;
 		GTEST_SKIP() << "not installed: " << why;
 	}
