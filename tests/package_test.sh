@@ -57,7 +57,7 @@ root=$tmp/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
 dpkg_root() {
-	dpkg --root="$root" --log=/dev/null --force-not-root --force-depends \
+	dpkg --root="$root" --log=/dev/null --force-not-root,bad-path,depends \
 		"$@" >>"$tmp/dpkg.log" 2>&1 || fail "dpkg $*: $(cat "$tmp/dpkg.log")"
 }
 dpkg_root --install "$deb"
