@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <unistd.h>
