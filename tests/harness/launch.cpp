@@ -47,14 +47,16 @@ void move_fd(int from, int to)
 // which ninja and make start tests with, leaves them ignored, and glibc's
 // sigaction() refuses them where the system call does not.  Zeros, read as
 // the kernel's struct sigaction in any machine's order of fields (glibc's
-// is larger), are SIG_DFL, no flags and an empty mask of (NSIG - 1) / 8
-// bytes.
+// is larger), are SIG_DFL, no flags and an empty mask; the kernel's signal
+// set has (NSIG - 1) / 8 bytes.  Where the call takes other arguments (on
+// sparc, a restorer before that size), glibc's sigaction() does what it can.
 void set_signals(const launch_opts &opts)
 {
 	struct sigaction sa {};
 	for (int sig = 1; sig < NSIG; sig++)
-		(void)syscall(SYS_rt_sigaction, sig, &sa, nullptr,
-			      (NSIG - 1) / 8);
+		if (syscall(SYS_rt_sigaction, sig, &sa, nullptr,
+			    (NSIG - 1) / 8) == -1)
+			(void)sigaction(sig, &sa, nullptr);
 	sa.sa_handler = SIG_IGN;
 	for (int sig : opts.ignore)
 		if (sigaction(sig, &sa, nullptr) == -1)
