@@ -5,15 +5,10 @@
 #
 # Usage: manual_test.sh PAGE
 set -euo pipefail
+. "$(dirname "$0")/lib.sh"
 page=$1
 
-fail() {
-	echo "manual_test: $*" >&2
-	exit 1
-}
-
-command -v groff >/dev/null || fail "groff is missing (Debian package groff-base)"
-command -v mandoc >/dev/null || fail "mandoc is missing (Debian package mandoc)"
+needs groff:groff-base mandoc:mandoc
 warnings=$(groff -man -ww -z "$page" 2>&1)
 [ -z "$warnings" ] || fail "groff warns: $warnings"
 # mandoc exits non-zero on any warning.

@@ -11,49 +11,31 @@
 
 namespace {
 
+std::string make_dir(std::string name)
+{
+	if (mkdtemp(name.data()) == nullptr)
+		abort();
+	return name;
+}
+
 // Every scratch file and directory of one test program lives under a single
 // root, removed when the program ends, so runs leave nothing in /tmp.
-// Forked children leave through _exit and never run the destructor.
-class scratch_root {
-      public:
-	scratch_root()
-	{
-		char name[] = "/tmp/echorun-tests-XXXXXX";
-		if (mkdtemp(name) == nullptr)
-			abort();
-		path_ = name;
-	}
-	~scratch_root()
-	{
-		std::error_code ignored;
-		std::filesystem::remove_all(path_, ignored);
-	}
-	scratch_root(const scratch_root &) = delete;
-	scratch_root &operator=(const scratch_root &) = delete;
-
-	const std::string &path() const
-	{
-		return path_;
-	}
-
-      private:
-	std::string path_;
-};
-
+// Forked children leave through _exit and never remove it.
 std::string scratch_name()
 {
-	static const scratch_root root;
-	return root.path() + "/XXXXXX";
+	static const std::string root = make_dir("/tmp/echorun-tests-XXXXXX");
+	[[maybe_unused]] static const int removed_at_exit = std::atexit([] {
+		std::error_code ignored;
+		std::filesystem::remove_all(root, ignored);
+	});
+	return root + "/XXXXXX";
 }
 
 } // namespace
 
 std::string temp_dir()
 {
-	std::string name = scratch_name();
-	if (mkdtemp(name.data()) == nullptr)
-		abort();
-	return name;
+	return make_dir(scratch_name());
 }
 
 std::string temp_file()

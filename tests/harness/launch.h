@@ -19,6 +19,7 @@
 #include <sys/types.h>
 #include <vector>
 
+// In the order of sink_name()'s table.
 enum class sink { pipe, file, pty, closed, dev_full, broken_pipe };
 
 // "pipe", "file", "pty" and so on, for test names and messages.
@@ -76,9 +77,5 @@ void hang_up(running &r);
 
 // A readable description of a wait status, for failure messages.
 std::string describe(int status);
-
-// The echorun under test: $ECHORUN_BINARY when set and not empty, so that
-// CTest can run the suite against each build of echorun, else this build's.
-std::string echorun_path();
 
 #endif

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <fstream>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
@@ -17,15 +17,8 @@ namespace {
 
 bool write_proc(const char *path, const std::string &text)
 {
-	const int fd = open(path, O_WRONLY | O_CLOEXEC);
-	if (fd == -1)
-		return false;
-	const bool ok = write(fd, text.data(), text.size()) ==
-			static_cast<ssize_t>(text.size());
-	const int saved = errno;
-	(void)close(fd);
-	errno = saved;
-	return ok;
+	std::ofstream f(path);
+	return static_cast<bool>(f << text << std::flush);
 }
 
 // A mount namespace owned by a new user namespace, in which the caller's
@@ -65,36 +58,23 @@ void or_die(bool ok)
 	}
 }
 
-// Tries one way in a child of its own, so that this process stays where
-// it is; 0 when it works, else the errno.
-int attempt(bool (*enter)())
+} // namespace
+
+// Tried in a child of its own, so that this process stays where it is.
+std::string mount_namespace_refused()
 {
 	const pid_t pid = fork();
 	if (pid == 0)
-		_exit(enter() && make_private() ? 0 : errno);
+		_exit(enter_private_mounts() ? 0 : errno);
 	int status = 0;
 	if (pid == -1 || waitpid(pid, &status, 0) != pid)
-		return errno;
-	return WIFEXITED(status) ? WEXITSTATUS(status) : ECHILD;
-}
-
-bool enter_mount_namespace()
-{
-	return unshare(CLONE_NEWNS) == 0;
-}
-
-} // namespace
-
-std::string mount_namespace_refused()
-{
-	const int plain = attempt(enter_mount_namespace);
-	if (plain == 0)
+		return std::string("cannot try a mount namespace: ") +
+		       strerror(errno);
+	if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
 		return "";
-	const int user = attempt(enter_user_namespace);
-	if (user == 0)
-		return "";
-	return std::string("private mount namespace refused: ") +
-	       strerror(plain) + "; user namespace refused: " + strerror(user);
+	return std::string("a private mount namespace is refused, in a new "
+			   "user namespace too: ") +
+	       strerror(WIFEXITED(status) ? WEXITSTATUS(status) : ECHILD);
 }
 
 std::function<void()> shell_replaced_by(const std::string &file)

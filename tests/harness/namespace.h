@@ -10,7 +10,7 @@
 #include <string>
 
 // Empty when a private mount namespace can be made here, either way, else
-// the kernel's reasons for refusing both.
+// the kernel's reason for refusing.
 std::string mount_namespace_refused();
 
 // A before_exec step that bind-mounts `file` over "/bin/sh".

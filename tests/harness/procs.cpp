@@ -3,36 +3,33 @@
 #include "procs.h"
 #include "files.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
-// The state and session of /proc/PID/stat; the command name before them
-// may hold spaces and parentheses, so fields are counted from the last ')'.
-bool state_and_session(pid_t pid, char &state, pid_t &sid)
+// The session of a process still running, else -1.  The command name in
+// /proc/PID/stat may hold spaces and parentheses, so the fields after it
+// are counted from the last ')'.
+pid_t running_session(pid_t pid)
 {
 	const std::string stat =
 		slurp("/proc/" + std::to_string(pid) + "/stat");
-	const auto close = stat.rfind(')');
-	if (close == std::string::npos)
-		return false;
-	std::istringstream fields(stat.substr(close + 1));
+	std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+	char state = 'Z';
 	long ppid = 0;
 	long pgrp = 0;
-	long session = 0;
-	if (!(fields >> state >> ppid >> pgrp >> session))
-		return false;
-	sid = static_cast<pid_t>(session);
-	return true;
+	long session = -1;
+	if (!(fields >> state >> ppid >> pgrp >> session) || state == 'Z')
+		return -1;
+	return static_cast<pid_t>(session);
 }
 
-template <typename Match> std::vector<pid_t> running_where(Match match)
+} // namespace
+
+std::vector<pid_t> running_in_session(pid_t sid)
 {
 	std::vector<pid_t> found;
 	DIR *d = opendir("/proc");
@@ -40,35 +37,13 @@ template <typename Match> std::vector<pid_t> running_where(Match match)
 		abort();
 	// cppcheck-suppress readdirCalled
 	while (const dirent *e = readdir(d)) {
-		char *end = nullptr;
 		const auto pid =
-			static_cast<pid_t>(strtol(e->d_name, &end, 10));
-		if (*end != '\0')
-			continue;
-		char state;
-		pid_t sid;
-		if (pid > 0 && state_and_session(pid, state, sid) &&
-		    state != 'Z' && match(pid, sid))
+			static_cast<pid_t>(strtol(e->d_name, nullptr, 10));
+		if (pid > 0 && running_session(pid) == sid)
 			found.push_back(pid);
 	}
 	closedir(d);
 	return found;
-}
-
-} // namespace
-
-std::vector<pid_t> running_in_session(pid_t sid)
-{
-	return running_where([sid](pid_t, pid_t s) { return s == sid; });
-}
-
-std::vector<pid_t> running_with(const std::string &token)
-{
-	return running_where([&token](pid_t pid, pid_t) {
-		const std::string cmdline =
-			slurp("/proc/" + std::to_string(pid) + "/cmdline");
-		return cmdline.find(token) != std::string::npos;
-	});
 }
 
 std::vector<pid_t> until_none(const std::function<std::vector<pid_t>()> &find,

@@ -5,15 +5,11 @@
 #define ECHORUN_TESTS_PROCS_H
 
 #include <functional>
-#include <string>
 #include <sys/types.h>
 #include <vector>
 
 // Processes still running in session `sid`.
 std::vector<pid_t> running_in_session(pid_t sid);
-
-// Processes still running whose command line contains `token`.
-std::vector<pid_t> running_with(const std::string &token);
 
 // Polls `find` until it returns nothing or `timeout_ms` has passed, and
 // returns what it found last.
