@@ -14,16 +14,8 @@ set -euo pipefail
 cmake=$1 build=$2 archive=$3 libc=$4 unpacked=$5
 readelf=${READELF:-readelf}
 
-fail() {
-	echo "archive_test: $*" >&2
-	exit 1
-}
-
-# Each tool the checks run, and the Debian package that has it.
-for need in tar:tar gzip:gzip "$readelf":binutils sha256sum:coreutils; do
-	command -v "${need%%:*}" >/dev/null ||
-		fail "needs ${need%%:*}: install the Debian package ${need#*:}"
-done
+source "$(dirname "$0")/lib.sh"
+needs tar:tar gzip:gzip "$readelf":binutils sha256sum:coreutils
 
 # The notices that each C library's licence asks to travel with a static
 # copy of it; GCC's runtime pieces come with every one.
