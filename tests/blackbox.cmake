@@ -22,7 +22,7 @@ add_executable(echorun_tests
   echorun_test.cpp faults_test.cpp load_test.cpp output_test.cpp
   shells_test.cpp terminal_test.cpp
   harness/files.cpp harness/launch.cpp harness/namespace.cpp
-  harness/procs.cpp harness/syscalls_fail.cpp)
+  harness/syscalls_fail.cpp)
 target_include_directories(echorun_tests PRIVATE harness)
 target_compile_definitions(echorun_tests PRIVATE
   ECHORUN_PATH="$<TARGET_FILE:echorun>"

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <ostream>
 #include <poll.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -45,11 +44,9 @@ void move_fd(int from, int to)
 
 // Every disposition to its default, 32 and 33 too: glibc's posix_spawn,
 // which ninja and make start tests with, leaves them ignored, and glibc's
-// sigaction() refuses them where the system call does not.  Zeros, read as
-// the kernel's struct sigaction in any machine's order of fields (glibc's
-// is larger), are SIG_DFL, no flags and an empty mask; the kernel's signal
-// set has (NSIG - 1) / 8 bytes.  Where the call takes other arguments (on
-// sparc, a restorer before that size), glibc's sigaction() does what it can.
+// sigaction() refuses them.  Zeros read as the kernel's struct sigaction in
+// any order of fields are SIG_DFL, no flags and an empty mask.  Where the
+// call takes other arguments (sparc), glibc's sigaction() does what it can.
 void set_signals(const launch_opts &opts)
 {
 	struct sigaction sa {};
@@ -70,8 +67,8 @@ void set_signals(const launch_opts &opts)
 		fail("sigprocmask");
 }
 
-// Makes the pty's slave the controlling terminal of a new session, without
-// output processing so that the bytes read back are the bytes written.
+// The pty's slave, without output processing so that the bytes read back
+// are the bytes written, is the controlling terminal of a new session.
 void attach_pty(const char *slave)
 {
 	if (setsid() == -1)
@@ -113,21 +110,14 @@ std::vector<char *> c_vector(const std::vector<std::string> &v)
 	return c;
 }
 
-// The test run's sanitizer settings, which a sanitized echorun must see to
-// report the way the run asks (abort on the first error), unless the test
-// sets its own.  Unsanitized programs ignore them.
+// The test run's sanitizer settings go last: getenv() takes the first of
+// two, so that a test's own wins.  Unsanitized programs ignore them.
 std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 {
 	for (const std::string name :
-	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
-		const auto sets = [&name](const std::string &var) {
-			return var.starts_with(name + "=");
-		};
-		const char *value = getenv(name.c_str());
-		if (value != nullptr &&
-		    std::none_of(env.begin(), env.end(), sets))
+	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+		if (const char *value = getenv(name.c_str()))
 			env.push_back(name + "=" + value);
-	}
 	return env;
 }
 
@@ -142,10 +132,8 @@ std::string echorun_path()
 [[noreturn]] void child(const launch_opts &opts, const running &r, int out_fd,
 			const char *slave)
 {
-	const int null = open("/dev/null", O_RDWR);
-	move_fd(null, 0);
-	const int err = open(r.err_path.c_str(), O_WRONLY | O_TRUNC);
-	move_fd(err, 2);
+	move_fd(open("/dev/null", O_RDWR), 0);
+	move_fd(open(r.err_path.c_str(), O_WRONLY | O_TRUNC), 2);
 
 	switch (opts.out) {
 	case sink::pipe:
@@ -182,28 +170,17 @@ std::string echorun_path()
 	fail("execve");
 }
 
-// Waits for input on fd for at most ms milliseconds; false on timeout.
-bool wait_readable(int fd, int ms)
+// Appends what one read returns within ms milliseconds; false on timeout
+// and at end of file (or EIO on a pty whose slave side has closed).
+bool read_some(int fd, std::string &to, int ms)
 {
 	struct pollfd p = {fd, POLLIN, 0};
-	int n;
-	while ((n = poll(&p, 1, ms)) == -1 && errno == EINTR)
-		;
-	return n > 0;
-}
-
-// Appends what one read returns; false at end of file (or EIO on a pty
-// whose slave side has closed everywhere).
-bool read_some(int fd, std::string &to)
-{
 	char buf[65536];
-	ssize_t n;
-	while ((n = read(fd, buf, sizeof buf)) == -1 && errno == EINTR)
-		;
-	if (n <= 0)
+	if (poll(&p, 1, ms) <= 0)
 		return false;
-	to.append(buf, static_cast<size_t>(n));
-	return true;
+	const ssize_t n = read(fd, buf, sizeof buf);
+	to.append(buf, static_cast<size_t>(std::max(n, ssize_t{0})));
+	return n > 0;
 }
 
 } // namespace
@@ -215,11 +192,6 @@ const char *sink_name(sink s)
 	return names[static_cast<int>(s)];
 }
 
-void PrintTo(sink s, std::ostream *os)
-{
-	*os << sink_name(s);
-}
-
 std::vector<std::string> plain_env()
 {
 	return {"PATH=/usr/local/bin:/usr/bin:/bin"};
@@ -228,7 +200,6 @@ std::vector<std::string> plain_env()
 running start(const launch_opts &opts)
 {
 	running r;
-	r.out = opts.out;
 	r.err_path = temp_file();
 	if (opts.out == sink::file)
 		r.out_path = temp_file();
@@ -265,23 +236,9 @@ running start(const launch_opts &opts)
 std::string read_until(running &r, const std::string &text, int timeout_ms)
 {
 	while (r.seen.find(text) == std::string::npos &&
-	       wait_readable(r.out_fd, timeout_ms) &&
-	       read_some(r.out_fd, r.seen))
+	       read_some(r.out_fd, r.seen, timeout_ms))
 		;
 	return r.seen;
-}
-
-void type(running &r, const std::string &bytes)
-{
-	if (write(r.out_fd, bytes.data(), bytes.size()) !=
-	    static_cast<ssize_t>(bytes.size()))
-		abort();
-}
-
-void hang_up(running &r)
-{
-	close(r.out_fd);
-	r.out_fd = -1;
 }
 
 outcome finish(running &r)
@@ -289,8 +246,7 @@ outcome finish(running &r)
 	outcome o;
 	o.out = r.seen;
 	if (r.out_fd != -1) {
-		while (wait_readable(r.out_fd, deadline_ms) &&
-		       read_some(r.out_fd, o.out))
+		while (read_some(r.out_fd, o.out, deadline_ms))
 			;
 		close(r.out_fd);
 	}
@@ -308,12 +264,10 @@ outcome finish(running &r)
 		o.err = "launch: killed after the deadline\n";
 	}
 	o.status = status;
-	if (!r.out_path.empty()) {
+	// The files go with the scratch directory, when the test program ends.
+	if (!r.out_path.empty())
 		o.out = slurp(r.out_path);
-		unlink(r.out_path.c_str());
-	}
 	o.err += slurp(r.err_path);
-	unlink(r.err_path.c_str());
 	return o;
 }
 
