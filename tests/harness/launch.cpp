@@ -12,11 +12,14 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -67,26 +70,6 @@ void set_signals(const launch_opts &opts)
 		fail("sigprocmask");
 }
 
-// The pty's slave, without output processing so that the bytes read back
-// are the bytes written, is the controlling terminal of a new session.
-void attach_pty(const char *slave)
-{
-	if (setsid() == -1)
-		fail("setsid");
-	const int fd = open(slave, O_RDWR);
-	if (fd == -1)
-		fail("open pty");
-	struct termios t;
-	if (tcgetattr(fd, &t) == -1)
-		fail("tcgetattr");
-	t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-	if (tcsetattr(fd, TCSANOW, &t) == -1)
-		fail("tcsetattr");
-	if (dup2(fd, 0) == -1)
-		fail("dup2");
-	move_fd(fd, 1);
-}
-
 // Leaves open only 0, 1, 2 and the descriptors the test passes on.
 void close_others(std::vector<int> keep)
 {
@@ -129,30 +112,19 @@ std::string echorun_path()
 	return chosen != nullptr && *chosen != '\0' ? chosen : ECHORUN_PATH;
 }
 
-[[noreturn]] void child(const launch_opts &opts, const running &r, int out_fd,
-			const char *slave)
+// Standard output becomes `out`, closed when -1; a pty's slave becomes the
+// controlling terminal of a new session, and standard input too.
+[[noreturn]] void child(const launch_opts &opts, int out, int err)
 {
 	move_fd(open("/dev/null", O_RDWR), 0);
-	move_fd(open(r.err_path.c_str(), O_WRONLY | O_TRUNC), 2);
-
-	switch (opts.out) {
-	case sink::pipe:
-	case sink::broken_pipe:
-		move_fd(out_fd, 1);
-		break;
-	case sink::file:
-		move_fd(open(r.out_path.c_str(), O_WRONLY | O_TRUNC), 1);
-		break;
-	case sink::pty:
-		attach_pty(slave);
-		break;
-	case sink::closed:
-		close(1);
-		break;
-	case sink::dev_full:
-		move_fd(open("/dev/full", O_WRONLY), 1);
-		break;
-	}
+	move_fd(err, 2);
+	if (out == -1)
+		(void)close(1);
+	else
+		move_fd(out, 1);
+	if (opts.out == sink::pty && (setsid() == -1 || dup2(1, 0) == -1 ||
+				      ioctl(1, TIOCSCTTY, 0) == -1))
+		fail("pty");
 	close_others(opts.keep_fds);
 	set_signals(opts);
 	if (!opts.cwd.empty() && chdir(opts.cwd.c_str()) == -1)
@@ -168,6 +140,21 @@ std::string echorun_path()
 		opts.before_exec();
 	(void)execve(program.c_str(), argv.data(), env.data());
 	fail("execve");
+}
+
+// A pty whose slave does no output processing, so that the bytes read back
+// are the bytes written; returns the slave.
+int open_pty(int &master)
+{
+	int slave = -1;
+	struct termios t;
+	if (openpty(&master, &slave, nullptr, nullptr, nullptr) == -1 ||
+	    tcgetattr(slave, &t) == -1)
+		abort();
+	t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+	if (tcsetattr(slave, TCSANOW, &t) == -1)
+		abort();
+	return slave;
 }
 
 // Appends what one read returns within ms milliseconds; false on timeout
@@ -201,35 +188,42 @@ running start(const launch_opts &opts)
 {
 	running r;
 	r.err_path = temp_file();
-	if (opts.out == sink::file)
-		r.out_path = temp_file();
-
+	const int err = open(r.err_path.c_str(), O_WRONLY);
+	int out = -1;
 	int fds[2] = {-1, -1};
-	std::string slave;
-	if (opts.out == sink::pipe || opts.out == sink::broken_pipe) {
+	switch (opts.out) {
+	case sink::pipe:
+	case sink::broken_pipe:
 		if (pipe2(fds, O_CLOEXEC) == -1)
 			abort();
-		// With no reader anywhere, the first write into the pipe fails.
-		if (opts.out == sink::broken_pipe) {
-			close(fds[0]);
-			fds[0] = -1;
-		}
-	} else if (opts.out == sink::pty) {
-		fds[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-		if (fds[0] == -1 || grantpt(fds[0]) == -1 ||
-		    unlockpt(fds[0]) == -1)
-			abort();
-		slave = ptsname(fds[0]);
+		r.out_fd = fds[0];
+		out = fds[1];
+		break;
+	case sink::file:
+		r.out_path = temp_file();
+		out = open(r.out_path.c_str(), O_WRONLY);
+		break;
+	case sink::pty:
+		out = open_pty(r.out_fd);
+		break;
+	case sink::closed:
+		break;
+	case sink::dev_full:
+		out = open("/dev/full", O_WRONLY);
+		break;
 	}
+	// With no reader anywhere, the first write into the pipe fails.
+	if (opts.out == sink::broken_pipe)
+		(void)close(std::exchange(r.out_fd, -1));
 
 	r.pid = fork();
 	if (r.pid == -1)
 		abort();
 	if (r.pid == 0)
-		child(opts, r, fds[1], slave.c_str());
-	if (fds[1] != -1)
-		close(fds[1]);
-	r.out_fd = fds[0];
+		child(opts, out, err);
+	(void)close(err);
+	if (out != -1)
+		(void)close(out);
 	return r;
 }
 
