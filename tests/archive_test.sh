@@ -50,8 +50,8 @@ mkdir -p "$unpacked"
 tar -xzf "$archive" -C "$unpacked"
 bin=$unpacked/$name/echorun
 
-# Each row: what readelf is asked to show, what must not be in it, and
-# what that would be.
+# Each row: readelf's options, what must not be in its output, and what
+# that would be.
 absent=(
 	"-S --wide|\.symtab|a symbol table"
 	"-S --wide|\.comment|the compiler's version strings"

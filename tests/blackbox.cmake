@@ -32,10 +32,8 @@ target_link_libraries(echorun_tests PRIVATE PkgConfig::LIBSECCOMP
   GTest::gtest_main)
 add_dependencies(echorun_tests echorun probe_shell)
 
-# They take the project's options, the sanitizers included in the sanitized
-# build: the harness forks and execs, and probe_shell reports what the
-# shell was handed.  They wait on processes, not on the processor, so they
-# are optimised for the time it takes to build them.
+# They take the project's options, the sanitizers included.  They wait on
+# processes, not on the processor, so -O1 is for the time they take to build.
 foreach(target IN ITEMS probe_shell echorun_tests)
   target_link_libraries(${target} PRIVATE echorun_options)
   target_compile_options(${target} PRIVATE -O1)
