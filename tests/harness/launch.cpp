@@ -93,17 +93,6 @@ std::vector<char *> c_vector(const std::vector<std::string> &v)
 	return c;
 }
 
-// The test run's sanitizer settings go last: getenv() takes the first of
-// two, so that a test's own wins.  Unsanitized programs ignore them.
-std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
-{
-	for (const std::string name :
-	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
-		if (const char *value = getenv(name.c_str()))
-			env.push_back(name + "=" + value);
-	return env;
-}
-
 // The echorun under test: $ECHORUN_BINARY when set and not empty, so that
 // CTest can run the suite against each build of echorun, else this build's.
 std::string echorun_path()
@@ -130,8 +119,13 @@ std::string echorun_path()
 	if (!opts.cwd.empty() && chdir(opts.cwd.c_str()) == -1)
 		fail("chdir");
 
-	const std::vector<std::string> env_strings =
-		with_sanitizer_options(opts.env);
+	// The test run's sanitizer settings go last: getenv() takes the first
+	// of two, so that a test's own wins.  Unsanitized programs ignore them.
+	std::vector<std::string> env_strings = opts.env;
+	for (const std::string name :
+	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+		if (const char *value = getenv(name.c_str()))
+			env_strings.push_back(name + "=" + value);
 	const auto env = c_vector(env_strings);
 	const auto argv = c_vector(opts.argv);
 	const std::string program =
