@@ -65,9 +65,8 @@ for row in "${absent[@]}"; do
 	! grep -qE "$pattern" <<<"$out" || fail "echorun has $what: $out"
 done
 
-# The machine is the one the objects were compiled for, whatever the name
-# of the archive says: an archive must not hold another architecture's
-# binary.
+# The binary is for the machine its objects were compiled for, whatever
+# the archive's name says.
 machine() {
 	"$readelf" -h "$1" | sed -En 's/^ *(Class|Data|Machine): *//p' | paste -sd /
 }

@@ -63,6 +63,7 @@ TEST(Arguments, OnlyTheFirstIsRun)
 // The echo is the text exactly as given, and always comes first.
 // cppcheck does not follow the members through GetParam()'s tuple.
 struct echo_case {
+	// cppcheck-suppress unusedStructMember
 	const char *name;
 	// cppcheck-suppress unusedStructMember
 	std::string text;

@@ -56,15 +56,13 @@ std::vector<pid_t> left_in_session(pid_t sid, int timeout_ms)
 	return found;
 }
 
-struct terminal_case {
-	const char *name;
-	std::string typed; // empty: hang up instead
-	int signal;
-};
-
 TEST(Terminal, SignalsEndEchorunAndTheCommand)
 {
-	const terminal_case cases[] = {
+	const struct {
+		const char *name;
+		std::string typed; // empty: hang up instead
+		int signal;
+	} cases[] = {
 		{"interrupt", "\x03", SIGINT},
 		{"quit", "\x1c", SIGQUIT},
 		{"hang-up", "", SIGHUP},
