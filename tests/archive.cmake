@@ -1,15 +1,12 @@
 # SPDX-License-Identifier: MIT
-# Checks of a static archive as it ships, for any architecture: its
-# contents and the ELF file it holds (archive_test.sh, which also unpacks
-# it), the hardening check of the stripped binary, and the smoke tests
-# (smoke.cmake) of the unpacked binary, under the target's emulator when
-# there is one.
+# Checks of a static archive as it ships, for any architecture:
+# PREFIX/contents (archive_test.sh, which also unpacks it), PREFIX/hardening
+# of the stripped binary, and the smoke tests PREFIX/NAME (smoke.cmake) of
+# the unpacked binary, under EMULATOR when given.
 #
 # echorun_archive_tests(PREFIX ARCHIVE FILE BUILD_DIR DIR LIBC LIBC
-#   READELF PATH NM PATH [EMULATOR COMMAND...]) adds PREFIX/contents,
-# PREFIX/hardening and the smoke tests PREFIX/NAME.  BUILD_DIR is the
-# build tree whose `archive` target packs FILE, with the list of echorun's
-# objects in BUILD_DIR/archive-objects.
+#   READELF PATH NM PATH [EMULATOR COMMAND...]): BUILD_DIR's `archive`
+# target packs FILE and lists echorun's objects in BUILD_DIR/archive-objects.
 include(${CMAKE_CURRENT_LIST_DIR}/smoke.cmake)
 set(echorun_tests_dir ${CMAKE_CURRENT_LIST_DIR})
 

@@ -50,8 +50,8 @@ mkdir -p "$unpacked"
 tar -xzf "$archive" -C "$unpacked"
 bin=$unpacked/$name/echorun
 
-# Each row: what readelf is asked to show, what must not be in it, and
-# what that would be.
+# Each row: readelf's options, what must not be in its output, and what
+# that would be.
 absent=(
 	"-S --wide|\.symtab|a symbol table"
 	"-S --wide|\.comment|the compiler's version strings"
@@ -65,9 +65,8 @@ for row in "${absent[@]}"; do
 	! grep -qE "$pattern" <<<"$out" || fail "echorun has $what: $out"
 done
 
-# The machine is the one the objects were compiled for, whatever the name
-# of the archive says: an archive must not hold another architecture's
-# binary.
+# The binary is for the machine its objects were compiled for, whatever
+# the archive's name says.
 machine() {
 	"$readelf" -h "$1" | sed -En 's/^ *(Class|Data|Machine): *//p' | paste -sd /
 }

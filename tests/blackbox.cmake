@@ -22,7 +22,7 @@ add_executable(echorun_tests
   echorun_test.cpp faults_test.cpp load_test.cpp output_test.cpp
   shells_test.cpp terminal_test.cpp
   harness/files.cpp harness/launch.cpp harness/namespace.cpp
-  harness/procs.cpp harness/syscalls_fail.cpp)
+  harness/syscalls_fail.cpp)
 target_include_directories(echorun_tests PRIVATE harness)
 target_compile_definitions(echorun_tests PRIVATE
   ECHORUN_PATH="$<TARGET_FILE:echorun>"
@@ -32,10 +32,8 @@ target_link_libraries(echorun_tests PRIVATE PkgConfig::LIBSECCOMP
   GTest::gtest_main)
 add_dependencies(echorun_tests echorun probe_shell)
 
-# They take the project's options, the sanitizers included in the sanitized
-# build: the harness forks and execs, and probe_shell reports what the
-# shell was handed.  They wait on processes, not on the processor, so they
-# are optimised for the time it takes to build them.
+# They take the project's options, the sanitizers included.  They wait on
+# processes, not on the processor, so -O1 is for the time they take to build.
 foreach(target IN ITEMS probe_shell echorun_tests)
   target_link_libraries(${target} PRIVATE echorun_options)
   target_compile_options(${target} PRIVATE -O1)

@@ -8,12 +8,10 @@
 # Usage: check_hardening.sh BINARY [OBJECT...]
 #
 # READELF and NM name the tools (default readelf, nm): a cross build passes
-# the target's.  Only what binutils print is read, so any architecture they
-# know is judged alike.  The stack protector is judged from echorun's own
-# OBJECTs when given, since a static C library brings its own protected
-# code and handler whatever flags echorun was compiled with; without them,
-# from a dynamic binary's imports.  A static binary without its objects
-# cannot be judged, and is refused.
+# the target's.  The stack protector is judged from echorun's own OBJECTs
+# when given, since a static C library brings its own protected code and
+# handler whatever flags echorun was compiled with; without them, from a
+# dynamic binary's imports, and a static binary is refused.
 set -eu
 
 readelf=${READELF:-readelf}
@@ -46,9 +44,8 @@ verdict() { # NAME yes|no WHY
 	[ "$2" = yes ] || failed=1
 }
 
-# The dynamic entry named $1 (BIND_NOW, FLAGS, FLAGS_1...) has the word $2.
-# GNU readelf writes "(FLAGS_1) Flags: NOW PIE", llvm-readelf
-# "(FLAGS_1) NOW PIE".
+# The dynamic entry named $1 has the word $2: GNU readelf writes
+# "(FLAGS_1) Flags: NOW PIE", llvm-readelf "(FLAGS_1) NOW PIE".
 dynamic_has() {
 	printf '%s\n' "$dynamic" | grep -Eq "\\($1\\).* $2( |\$)"
 }

@@ -18,13 +18,9 @@ namespace {
 
 // The leak checker of the sanitized build creates and waits for a helper
 // at exit: with those calls failing it would fail instead of echorun.  This
-// replaces the run's ASAN_OPTIONS (see launch.h).
-std::vector<std::string> no_leak_checker()
-{
-	auto env = plain_env();
-	env.push_back("ASAN_OPTIONS=detect_leaks=0");
-	return env;
-}
+// overrides the run's ASAN_OPTIONS (see launch.h).
+const std::vector<std::string> no_leak_checker = {
+	plain_env().front(), "ASAN_OPTIONS=detect_leaks=0"};
 
 // Every call that creates a process on some machine (glibc's fork is clone,
 // or clone3), and every one that reaps one; a machine lacks some of them.
@@ -32,13 +28,13 @@ const std::vector<std::string> process_creation = {"clone", "clone3", "fork",
 						   "vfork"};
 const std::vector<std::string> reaping = {"wait4", "waitid", "waitpid"};
 
-// A before_exec step: forks a child of 5 s, holding no descriptor, that the
-// launched echorun inherits and the system reaps.
+// Forks a child of 5 s, holding no descriptor, that the launched echorun
+// inherits and the system reaps.
 void fork_sleeper()
 {
+	constexpr timespec five_seconds = {5, 0};
 	if (fork() == 0) {
 		(void)close_range(0, ~0U, 0);
-		const timespec five_seconds = {5, 0};
 		(void)nanosleep(&five_seconds, nullptr);
 		_exit(0);
 	}
@@ -59,7 +55,7 @@ TEST(Faults, ForkFails)
 		const auto fork_fails = syscalls_fail(process_creation, EAGAIN);
 		const auto began = std::chrono::steady_clock::now();
 		const outcome o = launch({.argv = {"echorun", "touch " + mark},
-					  .env = no_leak_checker(),
+					  .env = no_leak_checker,
 					  .before_exec = [&] {
 						  if (c.inherits_a_child)
 							  fork_sleeper();
@@ -80,7 +76,7 @@ TEST(Faults, WaitFails)
 {
 	const outcome o =
 		launch({.argv = {"echorun", "echo ran"},
-			.env = no_leak_checker(),
+			.env = no_leak_checker,
 			.before_exec = syscalls_fail(reaping, ECHILD)});
 	EXPECT_EQ(o.out, "echo ran\nran\n");
 	EXPECT_EQ(o.err, "");

@@ -27,11 +27,10 @@ foreach(build IN LISTS ECHORUN_BUILDS)
 endforeach()
 
 # One row per build that lacks a protection: its name, the flags that take
-# the protection away from the compiler and from the linker (given after
-# those that grant it, so they win), and the property the check must find
-# missing.  Each is checked with its objects and from the binary alone.
-# A shared library is position independent but no executable; -shared goes
-# to the linker alone, since clang's driver, still handed -pie, would warn.
+# it away from the compiler and from the linker (after those that grant it,
+# so they win), and the property the check must find missing.  A shared
+# library is position independent but no executable; -shared goes to the
+# linker alone, since clang's driver, still handed -pie, would warn.
 set(echorun_unhardened
   no-stack-protector -fno-stack-protector "" "stack protector"
   execstack          ""            LINKER:-z,execstack "NX stack"

@@ -9,16 +9,14 @@
 
 namespace {
 
-struct output_case {
-	const char *name;
-	sink out;
-	std::vector<int> ignore; // by the caller
-	bool command_runs;
-};
-
 TEST(Output, UnwritableStandardOutput)
 {
-	const output_case cases[] = {
+	const struct {
+		const char *name;
+		sink out;
+		std::vector<int> ignore; // by the caller
+		bool command_runs;
+	} cases[] = {
 		{"closed", sink::closed, {}, true},
 		{"/dev/full", sink::dev_full, {}, true},
 		{"pipe with no reader", sink::broken_pipe, {}, false},

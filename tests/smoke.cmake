@@ -2,21 +2,17 @@
 # Smoke tests of one echorun binary, run as it is or under an emulator
 # (qemu-user, for another architecture's): it echoes a command, runs it and
 # exits 0 although the command failed, and with no argument it exits 255
-# and prints nothing.  They are what runs where the black-box suite does
-# not: on a cross build, where qemu-user refuses seccomp filters and child
-# subreapers and keeps signal handlers of its own, so that the suite's
-# faults and signal checks would test qemu, not echorun; and on an
-# archive's stripped copy.
+# and prints nothing.  They run where the black-box suite does not: on a
+# cross build, where qemu-user's seccomp, subreaper and signal handling
+# would be tested instead of echorun's, and on an archive's stripped copy.
 #
 # echorun_smoke_tests(PREFIX BINARY [FIXTURE NAME] [EMULATOR COMMAND...])
 # adds PREFIX/NAME for each row below; FIXTURE names the test fixture that
 # puts BINARY in place.
 
-# One row: the test's name, then what echorun must print on standard output
-# and standard error together, then its arguments.  The checker appends
-# "exit STATUS" to what was printed, so output and status are compared
-# exactly, trailing newlines included.  The arguments are a CMake list: a
-# semicolon inside one is written \;.
+# One row: the test's name, what echorun prints on standard output and
+# error together followed by "exit STATUS", compared exactly, then its
+# arguments (a CMake list: a semicolon inside one is written \;).
 function(echorun_smoke_tests prefix binary)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "FIXTURE" "EMULATOR")
   echorun_smoke(echo "echo x; exit 3\nx\nexit 0" "echo x\; exit 3")

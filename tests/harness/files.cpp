@@ -2,10 +2,11 @@
 // files: see files.h.
 #include "files.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,10 +51,8 @@ std::string temp_file()
 
 void write_file(const std::string &path, const std::string &data, mode_t mode)
 {
-	FILE *f = fopen(path.c_str(), "wb");
-	ASSERT_NE(f, nullptr) << path;
-	EXPECT_EQ(fwrite(data.data(), 1, data.size(), f), data.size()) << path;
-	ASSERT_EQ(fclose(f), 0) << path;
+	std::ofstream f(path, std::ios::binary);
+	ASSERT_TRUE(f << data << std::flush) << path;
 	ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
 }
 
@@ -64,13 +63,6 @@ bool exists(const std::string &path)
 
 std::string slurp(const std::string &path)
 {
-	std::string data;
-	if (FILE *f = fopen(path.c_str(), "rb")) {
-		char buf[65536];
-		size_t n;
-		while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-			data.append(buf, n);
-		(void)fclose(f);
-	}
-	return data;
+	std::ifstream f(path, std::ios::binary);
+	return {std::istreambuf_iterator<char>(f), {}};
 }

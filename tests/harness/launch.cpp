@@ -11,13 +11,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <ostream>
 #include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -45,11 +47,9 @@ void move_fd(int from, int to)
 
 // Every disposition to its default, 32 and 33 too: glibc's posix_spawn,
 // which ninja and make start tests with, leaves them ignored, and glibc's
-// sigaction() refuses them where the system call does not.  Zeros, read as
-// the kernel's struct sigaction in any machine's order of fields (glibc's
-// is larger), are SIG_DFL, no flags and an empty mask; the kernel's signal
-// set has (NSIG - 1) / 8 bytes.  Where the call takes other arguments (on
-// sparc, a restorer before that size), glibc's sigaction() does what it can.
+// sigaction() refuses them.  Zeros read as the kernel's struct sigaction in
+// any order of fields are SIG_DFL, no flags and an empty mask.  Where the
+// call takes other arguments (sparc), glibc's sigaction() does what it can.
 void set_signals(const launch_opts &opts)
 {
 	struct sigaction sa {};
@@ -68,26 +68,6 @@ void set_signals(const launch_opts &opts)
 		sigaddset(&mask, sig);
 	if (sigprocmask(SIG_SETMASK, &mask, nullptr) == -1)
 		fail("sigprocmask");
-}
-
-// Makes the pty's slave the controlling terminal of a new session, without
-// output processing so that the bytes read back are the bytes written.
-void attach_pty(const char *slave)
-{
-	if (setsid() == -1)
-		fail("setsid");
-	const int fd = open(slave, O_RDWR);
-	if (fd == -1)
-		fail("open pty");
-	struct termios t;
-	if (tcgetattr(fd, &t) == -1)
-		fail("tcgetattr");
-	t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-	if (tcsetattr(fd, TCSANOW, &t) == -1)
-		fail("tcsetattr");
-	if (dup2(fd, 0) == -1)
-		fail("dup2");
-	move_fd(fd, 1);
 }
 
 // Leaves open only 0, 1, 2 and the descriptors the test passes on.
@@ -113,24 +93,6 @@ std::vector<char *> c_vector(const std::vector<std::string> &v)
 	return c;
 }
 
-// The test run's sanitizer settings, which a sanitized echorun must see to
-// report the way the run asks (abort on the first error), unless the test
-// sets its own.  Unsanitized programs ignore them.
-std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
-{
-	for (const std::string name :
-	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
-		const auto sets = [&name](const std::string &var) {
-			return var.starts_with(name + "=");
-		};
-		const char *value = getenv(name.c_str());
-		if (value != nullptr &&
-		    std::none_of(env.begin(), env.end(), sets))
-			env.push_back(name + "=" + value);
-	}
-	return env;
-}
-
 // The echorun under test: $ECHORUN_BINARY when set and not empty, so that
 // CTest can run the suite against each build of echorun, else this build's.
 std::string echorun_path()
@@ -139,39 +101,31 @@ std::string echorun_path()
 	return chosen != nullptr && *chosen != '\0' ? chosen : ECHORUN_PATH;
 }
 
-[[noreturn]] void child(const launch_opts &opts, const running &r, int out_fd,
-			const char *slave)
+// Standard output becomes `out`, closed when -1; a pty's slave becomes the
+// controlling terminal of a new session, and standard input too.
+[[noreturn]] void child(const launch_opts &opts, int out, int err)
 {
-	const int null = open("/dev/null", O_RDWR);
-	move_fd(null, 0);
-	const int err = open(r.err_path.c_str(), O_WRONLY | O_TRUNC);
+	move_fd(open("/dev/null", O_RDWR), 0);
 	move_fd(err, 2);
-
-	switch (opts.out) {
-	case sink::pipe:
-	case sink::broken_pipe:
-		move_fd(out_fd, 1);
-		break;
-	case sink::file:
-		move_fd(open(r.out_path.c_str(), O_WRONLY | O_TRUNC), 1);
-		break;
-	case sink::pty:
-		attach_pty(slave);
-		break;
-	case sink::closed:
-		close(1);
-		break;
-	case sink::dev_full:
-		move_fd(open("/dev/full", O_WRONLY), 1);
-		break;
-	}
+	if (out == -1)
+		(void)close(1);
+	else
+		move_fd(out, 1);
+	if (opts.out == sink::pty && (setsid() == -1 || dup2(1, 0) == -1 ||
+				      ioctl(1, TIOCSCTTY, 0) == -1))
+		fail("pty");
 	close_others(opts.keep_fds);
 	set_signals(opts);
 	if (!opts.cwd.empty() && chdir(opts.cwd.c_str()) == -1)
 		fail("chdir");
 
-	const std::vector<std::string> env_strings =
-		with_sanitizer_options(opts.env);
+	// The test run's sanitizer settings go last: getenv() takes the first
+	// of two, so that a test's own wins.  Unsanitized programs ignore them.
+	std::vector<std::string> env_strings = opts.env;
+	for (const std::string name :
+	     {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+		if (const char *value = getenv(name.c_str()))
+			env_strings.push_back(name + "=" + value);
 	const auto env = c_vector(env_strings);
 	const auto argv = c_vector(opts.argv);
 	const std::string program =
@@ -182,28 +136,32 @@ std::string echorun_path()
 	fail("execve");
 }
 
-// Waits for input on fd for at most ms milliseconds; false on timeout.
-bool wait_readable(int fd, int ms)
+// A pty whose slave does no output processing, so that the bytes read back
+// are the bytes written; returns the slave.
+int open_pty(int &master)
 {
-	struct pollfd p = {fd, POLLIN, 0};
-	int n;
-	while ((n = poll(&p, 1, ms)) == -1 && errno == EINTR)
-		;
-	return n > 0;
+	int slave = -1;
+	struct termios t;
+	if (openpty(&master, &slave, nullptr, nullptr, nullptr) == -1 ||
+	    tcgetattr(slave, &t) == -1)
+		abort();
+	t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+	if (tcsetattr(slave, TCSANOW, &t) == -1)
+		abort();
+	return slave;
 }
 
-// Appends what one read returns; false at end of file (or EIO on a pty
-// whose slave side has closed everywhere).
-bool read_some(int fd, std::string &to)
+// Appends what one read returns within ms milliseconds; false on timeout
+// and at end of file (or EIO on a pty whose slave side has closed).
+bool read_some(int fd, std::string &to, int ms)
 {
+	struct pollfd p = {fd, POLLIN, 0};
 	char buf[65536];
-	ssize_t n;
-	while ((n = read(fd, buf, sizeof buf)) == -1 && errno == EINTR)
-		;
-	if (n <= 0)
+	if (poll(&p, 1, ms) <= 0)
 		return false;
-	to.append(buf, static_cast<size_t>(n));
-	return true;
+	const ssize_t n = read(fd, buf, sizeof buf);
+	to.append(buf, static_cast<size_t>(std::max(n, ssize_t{0})));
+	return n > 0;
 }
 
 } // namespace
@@ -215,11 +173,6 @@ const char *sink_name(sink s)
 	return names[static_cast<int>(s)];
 }
 
-void PrintTo(sink s, std::ostream *os)
-{
-	*os << sink_name(s);
-}
-
 std::vector<std::string> plain_env()
 {
 	return {"PATH=/usr/local/bin:/usr/bin:/bin"};
@@ -228,60 +181,52 @@ std::vector<std::string> plain_env()
 running start(const launch_opts &opts)
 {
 	running r;
-	r.out = opts.out;
 	r.err_path = temp_file();
-	if (opts.out == sink::file)
-		r.out_path = temp_file();
-
+	const int err = open(r.err_path.c_str(), O_WRONLY);
+	int out = -1;
 	int fds[2] = {-1, -1};
-	std::string slave;
-	if (opts.out == sink::pipe || opts.out == sink::broken_pipe) {
+	switch (opts.out) {
+	case sink::pipe:
+	case sink::broken_pipe:
 		if (pipe2(fds, O_CLOEXEC) == -1)
 			abort();
-		// With no reader anywhere, the first write into the pipe fails.
-		if (opts.out == sink::broken_pipe) {
-			close(fds[0]);
-			fds[0] = -1;
-		}
-	} else if (opts.out == sink::pty) {
-		fds[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-		if (fds[0] == -1 || grantpt(fds[0]) == -1 ||
-		    unlockpt(fds[0]) == -1)
-			abort();
-		slave = ptsname(fds[0]);
+		r.out_fd = fds[0];
+		out = fds[1];
+		break;
+	case sink::file:
+		r.out_path = temp_file();
+		out = open(r.out_path.c_str(), O_WRONLY);
+		break;
+	case sink::pty:
+		out = open_pty(r.out_fd);
+		break;
+	case sink::closed:
+		break;
+	case sink::dev_full:
+		out = open("/dev/full", O_WRONLY);
+		break;
 	}
+	// With no reader anywhere, the first write into the pipe fails.
+	if (opts.out == sink::broken_pipe)
+		(void)close(std::exchange(r.out_fd, -1));
 
 	r.pid = fork();
 	if (r.pid == -1)
 		abort();
 	if (r.pid == 0)
-		child(opts, r, fds[1], slave.c_str());
-	if (fds[1] != -1)
-		close(fds[1]);
-	r.out_fd = fds[0];
+		child(opts, out, err);
+	(void)close(err);
+	if (out != -1)
+		(void)close(out);
 	return r;
 }
 
 std::string read_until(running &r, const std::string &text, int timeout_ms)
 {
 	while (r.seen.find(text) == std::string::npos &&
-	       wait_readable(r.out_fd, timeout_ms) &&
-	       read_some(r.out_fd, r.seen))
+	       read_some(r.out_fd, r.seen, timeout_ms))
 		;
 	return r.seen;
-}
-
-void type(running &r, const std::string &bytes)
-{
-	if (write(r.out_fd, bytes.data(), bytes.size()) !=
-	    static_cast<ssize_t>(bytes.size()))
-		abort();
-}
-
-void hang_up(running &r)
-{
-	close(r.out_fd);
-	r.out_fd = -1;
 }
 
 outcome finish(running &r)
@@ -289,8 +234,7 @@ outcome finish(running &r)
 	outcome o;
 	o.out = r.seen;
 	if (r.out_fd != -1) {
-		while (wait_readable(r.out_fd, deadline_ms) &&
-		       read_some(r.out_fd, o.out))
+		while (read_some(r.out_fd, o.out, deadline_ms))
 			;
 		close(r.out_fd);
 	}
@@ -308,12 +252,10 @@ outcome finish(running &r)
 		o.err = "launch: killed after the deadline\n";
 	}
 	o.status = status;
-	if (!r.out_path.empty()) {
+	// The files go with the scratch directory, when the test program ends.
+	if (!r.out_path.empty())
 		o.out = slurp(r.out_path);
-		unlink(r.out_path.c_str());
-	}
 	o.err += slurp(r.err_path);
-	unlink(r.err_path.c_str());
 	return o;
 }
 

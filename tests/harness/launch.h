@@ -4,9 +4,9 @@
 //
 // The child gets exactly the signal dispositions, mask, descriptors,
 // arguments and directory the test asks for, then execve()s echorun.  Its
-// environment is opts.env, plus each of ASAN_OPTIONS, UBSAN_OPTIONS and
-// LSAN_OPTIONS of the test run that opts.env does not set itself: a
-// sanitized echorun reports the way the run asks, and a test may override.
+// environment is opts.env, then ASAN_OPTIONS, UBSAN_OPTIONS and
+// LSAN_OPTIONS of the test run: a sanitized echorun reports the way the run
+// asks, unless opts.env sets its own, which comes first and wins.
 // Standard output goes to a pipe, a regular file or a pseudo-terminal
 // (with its own session, so terminal signals reach echorun); standard
 // error always goes to a file, read back separately.
@@ -14,30 +14,24 @@
 #define ECHORUN_TESTS_LAUNCH_H
 
 #include <functional>
-#include <iosfwd>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 // In the order of sink_name()'s table.
 enum class sink { pipe, file, pty, closed, dev_full, broken_pipe };
-
-// "pipe", "file", "pty" and so on, for test names and messages.
 const char *sink_name(sink s);
-// The same, for GoogleTest's messages (found by argument-dependent lookup).
-void PrintTo(sink s, std::ostream *os);
 
-// The default environment for tests: PATH and nothing else.
+// PATH and nothing else.
 std::vector<std::string> plain_env();
 
-// Written in place with designated initializers, e.g.
+// Written with designated initializers, e.g.
 // launch({.argv = {"echorun", "true"}, .out = sink::pty}).  Every member has
 // a default initializer, so that GCC does not warn about those left out.
 struct launch_opts {
-	std::vector<std::string> argv{
-		"echorun"};	   // argv[0] first; {}: just NULL
-	std::vector<int> ignore{}; // signals set to SIG_IGN
-	std::vector<int> block{};  // the signal mask, exactly
+	std::vector<std::string> argv{"echorun"}; // {}: just NULL
+	std::vector<int> ignore{};		  // signals set to SIG_IGN
+	std::vector<int> block{};		  // the signal mask, exactly
 	sink out = sink::pipe;
 	std::vector<std::string> env = plain_env();
 	std::string cwd{};		     // empty: the test's own
@@ -56,7 +50,6 @@ struct outcome {
 struct running {
 	pid_t pid = -1;
 	int out_fd = -1; // read end of the pipe, or the pty master
-	sink out = sink::pipe;
 	std::string out_path, err_path;
 	std::string seen; // what read_until() has read so far
 };
@@ -65,17 +58,11 @@ running start(const launch_opts &opts);
 outcome finish(running &r);
 outcome launch(const launch_opts &opts);
 
-// Reads from a running pty or pipe until `text` has been seen (or the
-// timeout in milliseconds passes); returns everything read so far.
+// Reads from a pty or pipe until `text` has been seen or no more comes
+// within timeout_ms; returns everything read so far.
 std::string read_until(running &r, const std::string &text, int timeout_ms);
 
-// Writes `bytes` to a running pty's master, as if typed at the terminal.
-void type(running &r, const std::string &bytes);
-
-// Closes a running pty's master: the terminal hangs up.
-void hang_up(running &r);
-
-// A readable description of a wait status, for failure messages.
+// "exit 0", "signal Killed" and so on, for comparisons and messages.
 std::string describe(int status);
 
 #endif

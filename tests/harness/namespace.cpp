@@ -7,9 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <sched.h>
-#include <string>
 #include <sys/mount.h>
-#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,21 +33,15 @@ bool enter_user_namespace()
 	       write_proc("/proc/self/gid_map", gid + " " + gid + " 1");
 }
 
-// Mounts made from now on stay in this process's own namespace.
-bool make_private()
-{
-	return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-}
-
-// Fails with errno set; the caller decides how to report it.
+// Fails with errno set.  Once the mounts are private, those made from now on
+// stay in this process's own namespace.
 bool enter_private_mounts()
 {
 	return (unshare(CLONE_NEWNS) == 0 || enter_user_namespace()) &&
-	       make_private();
+	       mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
-// Runs in the launched child: a failure ends it with a status that the
-// test reports.
+// In the launched child: a failure ends it with a status the test reports.
 void or_die(bool ok)
 {
 	if (!ok) {
