@@ -148,6 +148,9 @@ else()
 endif()
 
 list(SORT echorun_notice_files)
+# Installed too: whoever copies an installed static echorun copies the
+# code these notices are for.
+install(FILES ${echorun_notice_files} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 set(echorun_archive_files
   $<TARGET_FILE:echorun>
   ${PROJECT_SOURCE_DIR}/doc/echorun.1
@@ -157,13 +160,8 @@ set(echorun_archive_files
 # The objects echorun was linked from, one a line: the stripped binary has
 # no symbols left to find its stack protector's calls by, its objects do.
 list(GET ECHORUN_BUILDS 0 echorun_installed)
-if(DEFINED ECHORUN_OBJECTS_${echorun_installed})
-  set(echorun_archive_objects ${ECHORUN_OBJECTS_${echorun_installed}})
-else()
-  set(echorun_archive_objects echorun_objects_${ECHORUN_LIBC_USED})
-endif()
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/archive-objects
-  CONTENT "$<JOIN:$<TARGET_OBJECTS:${echorun_archive_objects}>,\n>\n")
+  CONTENT "$<JOIN:$<TARGET_OBJECTS:${ECHORUN_OBJECTS_${echorun_installed}}>,\n>\n")
 
 if(BUILD_TESTING)
   include(${PROJECT_SOURCE_DIR}/tests/archive.cmake)

@@ -4,7 +4,7 @@
 #   ECHORUN_LIBC=auto   the fastest build that links and runs here
 #   ECHORUN_LIBC=musl   musl, or a configure error that names the package
 #   ECHORUN_LIBC=glibc  the compiler's own glibc
-#   ECHORUN_STATIC=auto static where that links (for glibc: a static PIE),
+#   ECHORUN_STATIC=auto static where that links as a static PIE,
 #                       ON static or a configure error, OFF dynamic
 #
 # A launcher's cost is its start-up and its fork, and both grow with the
@@ -90,8 +90,11 @@ function(echorun_choose)
   if(NOT ECHORUN_LIBC MATCHES "^(auto|musl|glibc)$")
     message(FATAL_ERROR "ECHORUN_LIBC is '${ECHORUN_LIBC}': use auto, musl or glibc")
   endif()
-  if(ECHORUN_STATIC STREQUAL "auto" OR ECHORUN_STATIC STREQUAL "")
+  string(TOUPPER "${ECHORUN_STATIC}" static)
+  if(static STREQUAL "AUTO" OR static STREQUAL "")
     set(want_static auto)
+  elseif(NOT static MATCHES "^(ON|OFF|1|0|TRUE|FALSE|YES|NO)$")
+    message(FATAL_ERROR "ECHORUN_STATIC is '${ECHORUN_STATIC}': use auto, ON or OFF")
   elseif(ECHORUN_STATIC)
     set(want_static ON)
   else()
@@ -118,7 +121,8 @@ function(echorun_choose)
         "library is ${echorun_libc_system}, not glibc; use ECHORUN_LIBC=auto")
     endif()
     echorun_choose_system(${want_static})
-  elseif(ECHORUN_STATIC_MODE_musl AND NOT want_static STREQUAL "OFF")
+  elseif(ECHORUN_STATIC_MODE_musl MATCHES "pie" AND want_static STREQUAL "auto"
+      OR ECHORUN_STATIC_MODE_musl AND want_static STREQUAL "ON")
     set(echorun_choice musl ON)
   else()
     echorun_choose_system(${want_static})
@@ -237,7 +241,6 @@ function(echorun_add_launcher target libc static)
   endif()
 endfunction()
 
-
 # What follows configures the build; a script (cmake -P) that includes this
 # file takes the functions alone.
 if(CMAKE_SCRIPT_MODE_FILE)
@@ -259,6 +262,14 @@ message(STATUS "${echorun_line}")
 # drops them without it.  Level 3 checks sizes known only at run time too,
 # where glibc and the compiler both can.
 string(TOUPPER "${CMAKE_BUILD_TYPE}" echorun_build_type)
+string(SHA1 echorun_fortify_key
+  "${CMAKE_CXX_COMPILER};${CMAKE_CXX_FLAGS};${CMAKE_CXX_FLAGS_${echorun_build_type}}")
+if(NOT echorun_fortify_key STREQUAL "${ECHORUN_FORTIFY_KEY}")
+  unset(ECHORUN_FORTIFY_UNSET CACHE)
+  unset(ECHORUN_FORTIFY_3 CACHE)
+  set(ECHORUN_FORTIFY_KEY ${echorun_fortify_key} CACHE INTERNAL
+    "The compiler and flags the fortify checks were made with")
+endif()
 set(CMAKE_REQUIRED_FLAGS "${CMAKE_CXX_FLAGS_${echorun_build_type}}")
 set(CMAKE_REQUIRED_QUIET ON)
 check_cxx_source_compiles([[

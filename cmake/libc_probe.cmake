@@ -16,7 +16,7 @@
 #                          and where its start files and libc.a are when
 #                          echorun's link names them itself (empty: the
 #                          compiler driver links it)
-#   echorun_static_link(LIBC) probes, once per build tree, how LIBC links a
+#   echorun_static_link(LIBC) probes, once per compiler and flags, how LIBC links a
 #                          static echorun: ECHORUN_STATIC_MODE_<libc> is
 #                          static-pie, static-pie-linker, static (not PIE)
 #                          or empty; ECHORUN_STATIC_GROUP_<libc> says that
@@ -190,9 +190,10 @@ function(echorun_run_probe file out)
 endfunction()
 
 # One probe: link cmake/static_probe.cpp as echorun would be linked, with
-# the link options after OUT (the packed relocations') added, and run it.  OUT is ok, link (it did not link) or run
-# (it linked, but did not start as a static executable should).  The
-# compiler's output of a failed link stays in the probe's directory.
+# the link options after OUT (the packed relocations') added, and run it.
+# OUT is ok, link (it did not link) or run (it linked, but did not start
+# as a static executable should).  The compiler's output of a failed link
+# stays in the probe's directory.
 function(echorun_probe_static libc mode grouped out)
   echorun_static_link_line(${libc} ${mode} ${grouped})
   set(name ${libc}-${mode})
@@ -233,7 +234,10 @@ endfunction()
 # executable at a fixed address.  The plain order of the archives is tried
 # before the grouped one, and not again once only the grouped one linked.
 function(echorun_static_link libc)
-  if(DEFINED CACHE{ECHORUN_STATIC_MODE_${libc}})
+  # Probed again when what the link depends on changes, or when it found
+  # nothing: the user may have installed what was missing since.
+  string(SHA1 key "${echorun_cxx};${CMAKE_CXX_FLAGS};${CMAKE_EXE_LINKER_FLAGS};${echorun_${libc}_libdir};${CMAKE_CROSSCOMPILING_EMULATOR}")
+  if(ECHORUN_STATIC_MODE_${libc} AND "${ECHORUN_STATIC_KEY_${libc}}" STREQUAL key)
     return()
   endif()
   set(modes static-pie static)
@@ -283,6 +287,8 @@ function(echorun_static_link libc)
   endif()
   set(ECHORUN_PACKED_RELOCS_${libc} ${packed} CACHE INTERNAL
     "Whether ${libc}'s static PIE takes packed relative relocations")
+  set(ECHORUN_STATIC_KEY_${libc} ${key} CACHE INTERNAL
+    "What the static probes of ${libc} were run with")
 endfunction()
 
 # What follows probes the compiler; a script (cmake -P) that includes this

@@ -39,6 +39,8 @@ set(choices
   "auto,auto,OFF,glibc,glibc+musl,static-pie-linker,static"
     "^echorun: musl, static PIE."
   "auto,auto,OFF,glibc,glibc+musl,static,none"
+    "^echorun: glibc, dynamic PIE."
+  "auto,ON,OFF,glibc,glibc+musl,static,none"
     "^echorun: musl, static, not PIE."
   "auto,auto,OFF,glibc,glibc+musl,none,static-pie"
     "^echorun: glibc, static PIE. musl in /usr/lib/x86_64-linux-musl does not link"

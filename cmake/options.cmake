@@ -7,8 +7,10 @@
 
 set(CMAKE_CXX_EXTENSIONS OFF)
 
-# POSITION_INDEPENDENT_CODE gives -fPIE to the compiler and, once the
-# linker is known to take it, -pie to every executable.
+# POSITION_INDEPENDENT_CODE gives the compiler -fPIE for executables'
+# sources and -fPIC for object libraries (echorun's objects, whose code
+# differs by a few bytes), and, once the linker is known to take it, -pie
+# to every executable.
 include(CheckPIESupported)
 check_pie_supported(LANGUAGES CXX)
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)

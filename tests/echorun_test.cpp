@@ -11,7 +11,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <ostream>
 #include <unistd.h>
+
+static void PrintTo(sink s, std::ostream *os)
+{
+	*os << sink_name(s);
+}
 
 namespace {
 
@@ -101,6 +107,13 @@ const echo_case echo_cases[] = {
 	// The kernel's limit for one argument: 131,072 bytes with the NUL.
 	{"the_longest_argument", padded(131071, "; echo done"), "done\n"},
 };
+
+// Rows are shown by name: gtest would print their bytes, pointers included,
+// and the test's name would differ from one build to the next.
+void PrintTo(const echo_case &c, std::ostream *os)
+{
+	*os << c.name;
+}
 
 class Echo : public testing::TestWithParam<std::tuple<echo_case, sink>> {};
 

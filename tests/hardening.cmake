@@ -14,14 +14,9 @@ if(CMAKE_CROSSCOMPILING)
 endif()
 
 foreach(build IN LISTS ECHORUN_BUILDS)
-  set(objects ${ECHORUN_OBJECTS_${build}})
-  if(NOT objects)
-    string(REGEX REPLACE "-.*" "" libc ${build})
-    set(objects echorun_objects_${libc})
-  endif()
   add_test(NAME hardening/${build}
     COMMAND ${echorun_check_hardening} ${ECHORUN_BUILD_${build}}
-      $<TARGET_OBJECTS:${objects}>
+      $<TARGET_OBJECTS:${ECHORUN_OBJECTS_${build}}>
     COMMAND_EXPAND_LISTS)
   list(APPEND echorun_hardening_tests hardening/${build})
 endforeach()

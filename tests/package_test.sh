@@ -4,9 +4,9 @@
 # this build's control fields (the Maintainer from DEBFULLNAME and DEBEMAIL
 # as they were at configure time, else the project's; Depends on libc6 for
 # the dynamic build only) and exactly the binary, the manual page, the
-# copyright file and the changelog.  dpkg installs it, echorun runs, and
-# dpkg removes it all.  lintian judges the rest: format, modes, owners,
-# stripping and compression.
+# copyright file and the changelog, and a static build's notices.  dpkg
+# installs it, echorun runs, and dpkg removes it all.  lintian judges the
+# rest: format, modes, owners, stripping and compression.
 #
 # Usage: package_test.sh CPACK BUILD_DIR VERSION STATIC(1|0) DEBFULLNAME
 #        DEBEMAIL
@@ -46,6 +46,12 @@ want='^$'
 [[ "$depends" =~ $want ]] || fail "Depends is '$depends', want $want"
 
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }')
+# A static build carries its C library's and GCC's runtime notices too.
+notices=$(grep -E '^\./usr/share/doc/echorun/(COPYRIGHT|LGPL|NOTICE)' <<<"$files" || true)
+[ "$static" = 1 ] || [ -z "$notices" ] || fail "a dynamic build holds: $notices"
+[ "$static" = 0 ] || grep -q '/NOTICE\.libgcc$' <<<"$notices" ||
+	fail "a static build without its notices: $files"
+files=$(grep -vxF "$notices" <<<"$files")
 [ "$files" = "./usr/bin/echorun
 ./usr/share/doc/echorun/changelog.gz
 ./usr/share/doc/echorun/copyright

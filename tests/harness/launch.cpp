@@ -48,14 +48,16 @@ void move_fd(int from, int to)
 // Every disposition to its default, 32 and 33 too: glibc's posix_spawn,
 // which ninja and make start tests with, leaves them ignored, and glibc's
 // sigaction() refuses them.  Zeros read as the kernel's struct sigaction in
-// any order of fields are SIG_DFL, no flags and an empty mask.  Where the
-// call takes other arguments (sparc), glibc's sigaction() does what it can.
+// any order of fields are SIG_DFL, no flags and an empty mask.  The kernel's
+// signal set is 64 bits, 128 on MIPS, where glibc's NSIG is 65 or 128.
+// Where the call takes other arguments (sparc), glibc's sigaction() does
+// what it can.
 void set_signals(const launch_opts &opts)
 {
 	struct sigaction sa {};
+	const long size = NSIG / 8;
 	for (int sig = 1; sig < NSIG; sig++)
-		if (syscall(SYS_rt_sigaction, sig, &sa, nullptr,
-			    (NSIG - 1) / 8) == -1)
+		if (syscall(SYS_rt_sigaction, sig, &sa, nullptr, size) == -1)
 			(void)sigaction(sig, &sa, nullptr);
 	sa.sa_handler = SIG_IGN;
 	for (int sig : opts.ignore)
