@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,6 +63,7 @@ bool exists(const std::string &path)
 
 std::string slurp(const std::string &path)
 {
-	std::ifstream f(path, std::ios::binary);
-	return {std::istreambuf_iterator<char>(f), {}};
+	std::ostringstream text;
+	text << std::ifstream(path, std::ios::binary).rdbuf();
+	return text.str();
 }

@@ -17,7 +17,7 @@ void write_file(const std::string &path, const std::string &data, mode_t mode);
 
 bool exists(const std::string &path);
 
-// The whole of a file, or "" when it cannot be read.
+// What can be read of a file: a process's /proc file may end mid-read.
 std::string slurp(const std::string &path);
 
 #endif
