@@ -1,75 +1,132 @@
 # SPDX-License-Identifier: MIT
-# The static archive: the `archive` target of a static build writes
+# The static archive, and the set of them.
+#
+# In a static build's tree, the `archive` target writes
 # echorun-VERSION-linux-ARCH.tar.gz into ECHORUN_ARCHIVE_DIR (the top of
-# the build tree unless set), one directory of that name holding the
-# stripped binary, its manual page, LICENSE, and the licence notices of
-# the C library and the compiler's runtime pieces that the link copied
-# into the binary.  ARCH is Debian's name for the target's architecture
-# (archive_name.cmake): the binary needs no distribution, but Debian's
-# names tell armel from armhf, which the kernel's do not.
+# the tree unless set): one directory of that name holding the stripped
+# binary, its manual page, LICENSE, and the notices of the C library and
+# GCC runtime pieces that the link copied into it.  ARCH is Debian's name
+# for the architecture, which tells armel from armhf where the kernel's
+# does not.  The bytes depend on the sources alone: names sorted, owner
+# root, modes 0755/0644, every time stamp the CHANGELOG's latest entry's
+# (or SOURCE_DATE_EPOCH's, when set at configure time), gzip -n.
 #
-# The bytes depend on the sources alone: names sorted, owner root, modes
-# 0755/0644, every time stamp ECHORUN_ARCHIVE_MTIME (by default the
-# CHANGELOG's latest entry, or SOURCE_DATE_EPOCH when set at configure
-# time), gzip without name or time.
-#
-# With testing on, the archive is checked as it ships: see
-# tests/archive.cmake.
-include(${CMAKE_CURRENT_LIST_DIR}/archive_name.cmake)
+# In the tree of every architecture's archives (ECHORUN_ARCHIVES, the
+# `archives` preset), each toolchain whose compiler is installed builds its
+# musl-static archive in a tree of its own, BUILD/ARCH, and SHA256SUMS
+# covers them all.  The toolchains are this machine's compiler, "native",
+# and the files of cmake/toolchains, each for one Debian architecture;
+# ECHORUN_ARCHIVE_TOOLCHAINS names fewer, and then each is required.
 
-set(ECHORUN_ARCHIVE_DIR ${PROJECT_BINARY_DIR} CACHE PATH
-  "Where the archive target writes the static archive")
-set(ECHORUN_ARCHIVE_LIBC "" CACHE STRING
-  "The C library the archive must hold, or empty for the one echorun links")
+# What toolchain NAME builds for: ARCH (Debian's name), the COMPILER, the
+# EMULATOR that runs its programs, and the PREFIX of its binutils' names.
+# A toolchain file is read in this function's scope, so that nothing it
+# sets reaches the tree's own build.
+function(echorun_toolchain name arch_out compiler_out emulator_out prefix_out)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "")
+  set(echorun_triplet "")
+  if(name STREQUAL "native")
+    set(CMAKE_CXX_COMPILER ${CMAKE_CXX_COMPILER})
+    find_program(DPKG_EXECUTABLE dpkg)
+    set(ECHORUN_ARCH ${CMAKE_HOST_SYSTEM_PROCESSOR})
+    if(DPKG_EXECUTABLE)
+      execute_process(COMMAND ${DPKG_EXECUTABLE} --print-architecture
+        OUTPUT_VARIABLE ECHORUN_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE)
+    endif()
+  else()
+    include(${PROJECT_SOURCE_DIR}/cmake/toolchains/${name}.cmake)
+    set(echorun_triplet ${echorun_triplet}-)
+  endif()
+  set(${arch_out} ${ECHORUN_ARCH} PARENT_SCOPE)
+  set(${compiler_out} ${CMAKE_CXX_COMPILER} PARENT_SCOPE)
+  set(${emulator_out} "${CMAKE_CROSSCOMPILING_EMULATOR}" PARENT_SCOPE)
+  set(${prefix_out} "${echorun_triplet}" PARENT_SCOPE)
+endfunction()
 
-if(NOT ECHORUN_STATIC)
-  # Only the static build runs on any Linux of its architecture.
-  add_custom_target(archive
-    COMMAND ${CMAKE_COMMAND} -E echo "The archive holds the static build: "
-      "configure without -DECHORUN_STATIC=OFF."
-    COMMAND ${CMAKE_COMMAND} -E false
+# SOURCE_DATE_EPOCH, else the date of the CHANGELOG's latest entry, in
+# tar's --mtime syntax.
+function(echorun_archive_mtime out)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG trailer REGEX "^ -- .*>  " LIMIT_COUNT 1)
+  string(REGEX REPLACE "^ -- .*>  " "" mtime "${trailer}")
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(mtime "@$ENV{SOURCE_DATE_EPOCH}")
+  endif()
+  set(${out} "${mtime}" PARENT_SCOPE)
+endfunction()
+
+if(ECHORUN_ARCHIVES)
+  include(ExternalProject)
+  file(GLOB files RELATIVE ${PROJECT_SOURCE_DIR}/cmake/toolchains
+    ${PROJECT_SOURCE_DIR}/cmake/toolchains/*.cmake)
+  string(REPLACE ".cmake" "" all "native;${files}")
+  set(ECHORUN_ARCHIVE_TOOLCHAINS "" CACHE STRING
+    "The toolchains to build archives with (native, names of cmake/toolchains files), or all")
+  echorun_archive_mtime(mtime)
+  set(ECHORUN_ARCHIVES_MADE "")
+  set(arches "")
+  foreach(toolchain IN LISTS all)
+    echorun_toolchain(${toolchain} arch compiler emulator prefix)
+    find_program(found_${toolchain} ${compiler})
+    if(arch IN_LIST arches OR ECHORUN_ARCHIVE_TOOLCHAINS
+        AND NOT toolchain IN_LIST ECHORUN_ARCHIVE_TOOLCHAINS)
+      continue()
+    elseif(NOT found_${toolchain} AND ECHORUN_ARCHIVE_TOOLCHAINS)
+      message(FATAL_ERROR "No ${compiler} for the ${arch} archive (Debian: dpkg "
+        "--add-architecture ${arch}, then apt-get install g++-${toolchain} musl-dev:${arch})")
+    elseif(NOT found_${toolchain})
+      message(STATUS "echorun: no ${arch} archive: no ${compiler}")
+      continue()
+    endif()
+    list(APPEND arches ${arch})
+    list(APPEND ECHORUN_ARCHIVES_MADE ${toolchain})
+    set(args -DCMAKE_CXX_COMPILER=${compiler})
+    if(NOT toolchain STREQUAL "native")
+      set(args -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/toolchains/${toolchain}.cmake)
+    endif()
+    set(name echorun-${PROJECT_VERSION}-linux-${arch}.tar.gz)
+    list(APPEND archives ${name})
+    # The sub-build runs each time, so that a changed source is rebuilt; its
+    # own Ninja decides what that takes.  Its output goes to a log, shown
+    # when it fails, since the sub-builds run side by side.
+    ExternalProject_Add(archive-${arch}
+      SOURCE_DIR ${PROJECT_SOURCE_DIR}
+      BINARY_DIR ${PROJECT_BINARY_DIR}/${arch}
+      PREFIX ${PROJECT_BINARY_DIR}/${arch}/external
+      CMAKE_ARGS ${args} -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+        -DECHORUN_BUILD=musl-static -DECHORUN_ARCHIVE_DIR=${PROJECT_BINARY_DIR}
+        -DECHORUN_ARCHIVE_MTIME=${mtime}
+      BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target archive
+      BUILD_ALWAYS ON
+      BUILD_BYPRODUCTS ${PROJECT_BINARY_DIR}/${name}
+      INSTALL_COMMAND ""
+      LOG_CONFIGURE ON LOG_BUILD ON LOG_OUTPUT_ON_FAILURE ON)
+  endforeach()
+  # Sorted names, in the form sha256sum -c reads, written whole or not at all.
+  list(SORT archives)
+  add_custom_command(OUTPUT SHA256SUMS
+    COMMAND sh -c [[sha256sum -- "$@" >SHA256SUMS.new && mv SHA256SUMS.new SHA256SUMS]]
+      sha256sum ${archives}
+    DEPENDS ${archives}
+    COMMENT "Writing SHA256SUMS"
     VERBATIM)
+  add_custom_target(sha256sums ALL DEPENDS SHA256SUMS)
   return()
 endif()
 
-find_program(TAR_EXECUTABLE NAMES gtar tar)
-find_program(GZIP_EXECUTABLE gzip REQUIRED)
-
-set(echorun_native TRUE)
-if(CMAKE_CROSSCOMPILING)
-  set(echorun_native FALSE)
-endif()
-echorun_archive_name(echorun_archive_name ${CMAKE_CXX_COMPILER}
-  ${echorun_native})
-string(REGEX REPLACE ".*-linux-" "" echorun_archive_arch ${echorun_archive_name})
-
-if(ECHORUN_ARCHIVE_LIBC AND NOT ECHORUN_ARCHIVE_LIBC STREQUAL ECHORUN_LIBC_USED)
-  set(hint "")
-  if(ECHORUN_ARCHIVE_LIBC STREQUAL "musl")
-    # Debian's musl for another architecture installs beside the native
-    # one, once dpkg takes that architecture's packages.
-    set(hint "apt-get install musl-dev")
-    if(CMAKE_CROSSCOMPILING)
-      set(hint "dpkg --add-architecture ${echorun_archive_arch} && "
-        "apt-get update && apt-get install musl-dev:${echorun_archive_arch}")
-    endif()
-    string(CONCAT hint " (Debian: " ${hint} ")")
-  endif()
-  message(FATAL_ERROR "The ${echorun_archive_arch} archive holds "
-    "${ECHORUN_ARCHIVE_LIBC}, but no ${ECHORUN_ARCHIVE_LIBC} was found that "
-    "links a static echorun with ${CMAKE_CXX_COMPILER}${hint}")
-endif()
-set(echorun_archive ${ECHORUN_ARCHIVE_DIR}/${echorun_archive_name}.tar.gz)
-set(echorun_stage ${PROJECT_BINARY_DIR}/archive-stage)
-set(echorun_notices ${CMAKE_CURRENT_BINARY_DIR}/archive-notices)
-
-# The tree of every architecture's archives dates them all alike.
-if(NOT DEFINED ECHORUN_ARCHIVE_MTIME)
-  echorun_archive_mtime(ECHORUN_ARCHIVE_MTIME)
+# Only a static build runs on any Linux of its architecture.
+if(NOT ECHORUN_BUILD_USED MATCHES "static")
+  add_custom_target(archive COMMAND ${CMAKE_COMMAND} -E echo
+    "The archive holds a static build: configure with -DECHORUN_BUILD=auto" COMMAND false)
+  return()
 endif()
 
-# Every static binary carries libgcc's helpers and GCC's start files.
-file(WRITE ${echorun_notices}/NOTICE.libgcc [[
+# The notices that the licences of the C library and of GCC's runtime ask
+# to travel with a static copy: musl's copyright (MIT); glibc's LGPL, its
+# other notices and how to relink echorun against another glibc; and a
+# note on libgcc and the crtbegin and crtend start files.  They are the
+# build machine's documents, outside a cross build's find root.
+set(notices ${CMAKE_CURRENT_BINARY_DIR}/notices)
+file(WRITE ${notices}/NOTICE.libgcc [[
 echorun is linked with pieces of GCC's runtime: its support library
 libgcc (with libgcc_eh, when linked with glibc) and its start files
 crtbegin and crtend.  They are licensed under the GNU GPL version 3 with
@@ -77,55 +134,21 @@ the GCC Runtime Library Exception, which lets a program compiled by GCC
 combine them with code under any licence: they impose no condition on
 echorun or on anyone who redistributes it.
 ]])
-set(echorun_notice_files ${echorun_notices}/NOTICE.libgcc)
-set(echorun_notice_missing)
-
-# The notices are documents of the build machine's packages, which a cross
-# build's find root (the target's libraries and headers) does not hold.
-
-if(ECHORUN_LIBC_USED STREQUAL "musl")
-  # musl is MIT-licensed: its copyright notice must travel with the binary.
-  # Debian's musl packages carry it; elsewhere, point this at musl's
-  # COPYRIGHT file.
-  find_file(ECHORUN_MUSL_COPYRIGHT NAMES copyright COPYRIGHT
-    PATHS /usr/share/doc/musl-dev /usr/share/doc/musl /usr/lib/musl
-    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
-    DOC "musl's copyright notice, shipped in the static archive")
-  if(ECHORUN_MUSL_COPYRIGHT)
-    configure_file(${ECHORUN_MUSL_COPYRIGHT} ${echorun_notices}/COPYRIGHT.musl
-      COPYONLY)
-    list(APPEND echorun_notice_files ${echorun_notices}/COPYRIGHT.musl)
-  else()
-    set(echorun_notice_missing "musl's copyright notice (set ECHORUN_MUSL_COPYRIGHT)")
-  endif()
-elseif(ECHORUN_LIBC_USED STREQUAL "glibc")
-  # glibc is LGPL: a static copy must come with the licence and with the
-  # means to relink echorun against a modified C library.
-  find_file(ECHORUN_LGPL_TEXT NAMES LGPL-2.1 COPYING.LIB
-    PATHS /usr/share/common-licenses NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
-    DOC "The text of the LGPL 2.1, shipped in the static archive")
-  if(ECHORUN_LGPL_TEXT)
-    configure_file(${ECHORUN_LGPL_TEXT} ${echorun_notices}/LGPL-2.1 COPYONLY)
-    list(APPEND echorun_notice_files ${echorun_notices}/LGPL-2.1)
-  else()
-    set(echorun_notice_missing "the LGPL 2.1 text (set ECHORUN_LGPL_TEXT)")
-  endif()
-  # Parts of glibc come under other licences (BSD, ISC, Sun's), some of
-  # which want their notices reproduced; Debian's copyright file for the
-  # package that ships libc.a collects them all.
-  find_file(ECHORUN_GLIBC_COPYRIGHT NAMES copyright
-    PATHS /usr/share/doc/libc6-dev /usr/share/doc/libc6
-    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
-    DOC "glibc's copyright notices, shipped in the static archive")
-  if(ECHORUN_GLIBC_COPYRIGHT)
-    configure_file(${ECHORUN_GLIBC_COPYRIGHT}
-      ${echorun_notices}/COPYRIGHT.glibc COPYONLY)
-    list(APPEND echorun_notice_files ${echorun_notices}/COPYRIGHT.glibc)
-  else()
-    set(echorun_notice_missing
-      "glibc's copyright notices (set ECHORUN_GLIBC_COPYRIGHT)")
-  endif()
-  file(WRITE ${echorun_notices}/NOTICE.glibc "\
+set(wanted NOTICE.libgcc)
+if(ECHORUN_BUILD_USED MATCHES "^musl")
+  find_file(ECHORUN_MUSL_COPYRIGHT NAMES copyright COPYRIGHT NO_DEFAULT_PATH
+    NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/doc/musl-dev /usr/share/doc/musl /usr/lib/musl
+    DOC "musl's copyright notice, shipped with a static echorun")
+  set(found COPYRIGHT.musl=${ECHORUN_MUSL_COPYRIGHT})
+else()
+  find_file(ECHORUN_LGPL_TEXT NAMES LGPL-2.1 COPYING.LIB NO_DEFAULT_PATH
+    NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/common-licenses
+    DOC "The text of the LGPL 2.1, shipped with a static echorun")
+  find_file(ECHORUN_GLIBC_COPYRIGHT NAMES copyright NO_DEFAULT_PATH
+    NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/doc/libc6-dev /usr/share/doc/libc6
+    DOC "glibc's copyright notices, shipped with a static echorun")
+  set(found LGPL-2.1=${ECHORUN_LGPL_TEXT} COPYRIGHT.glibc=${ECHORUN_GLIBC_COPYRIGHT})
+  file(WRITE ${notices}/NOTICE.glibc "\
 echorun ${PROJECT_VERSION} is linked statically with the GNU C Library, which
 is licensed under the GNU Lesser General Public License, version 2.1 or
 later: its text is in the file LGPL-2.1 beside this one, and the notices
@@ -136,69 +159,67 @@ is MIT-licensed (see LICENSE) and is distributed from the same place as
 this archive.  With that C library installed as the compiler's default,
 build the same static executable from the source with:
 
-    cmake --preset release -DECHORUN_LIBC=glibc
-    cmake --build --preset release
+    cmake -S . -B build -DECHORUN_BUILD=glibc-static -DBUILD_TESTING=OFF
+    cmake --build build
 
-which writes build/release/echorun.
+which writes build/echorun.
 ")
-  list(APPEND echorun_notice_files ${echorun_notices}/NOTICE.glibc)
-else()
-  set(echorun_notice_missing
-    "the notices of C library '${ECHORUN_LIBC_USED}', which this file does not know")
+  list(APPEND wanted NOTICE.glibc)
 endif()
-
-list(SORT echorun_notice_files)
-# Installed too: whoever copies an installed static echorun copies the
-# code these notices are for.
-install(FILES ${echorun_notice_files} DESTINATION ${CMAKE_INSTALL_DOCDIR})
-set(echorun_archive_files
-  $<TARGET_FILE:echorun>
-  ${PROJECT_SOURCE_DIR}/doc/echorun.1
-  ${PROJECT_SOURCE_DIR}/LICENSE
-  ${echorun_notice_files})
+set(missing "")
+foreach(pair IN LISTS found)
+  string(REGEX REPLACE "=.*" "" notice ${pair})
+  string(REGEX REPLACE "^[^=]*=" "" file ${pair})
+  if(file)
+    configure_file(${file} ${notices}/${notice} COPYONLY)
+    list(APPEND wanted ${notice})
+  else()
+    list(APPEND missing ${notice})
+  endif()
+endforeach()
+list(SORT wanted)
+list(TRANSFORM wanted PREPEND ${notices}/)
+# Whoever copies an installed static echorun copies the code these are for.
+install(FILES ${wanted} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The objects echorun was linked from, one a line: the stripped binary has
-# no symbols left to find its stack protector's calls by, its objects do.
-list(GET ECHORUN_BUILDS 0 echorun_installed)
-file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/archive-objects
-  CONTENT "$<JOIN:$<TARGET_OBJECTS:${ECHORUN_OBJECTS_${echorun_installed}}>,\n>\n")
+# no symbols left to judge its stack protector by, its objects do.
+string(REGEX REPLACE "-.*" "" libc ${ECHORUN_BUILD_USED})
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/archive-objects CONTENT
+  "$<JOIN:$<TARGET_OBJECTS:echorun-objects-${libc}>,\n>\n")
 
-if(BUILD_TESTING)
-  include(${PROJECT_SOURCE_DIR}/tests/archive.cmake)
-  echorun_archive_tests(archive ARCHIVE ${echorun_archive}
-    BUILD_DIR ${PROJECT_BINARY_DIR} LIBC ${ECHORUN_LIBC_USED}
-    READELF ${CMAKE_READELF} NM ${CMAKE_NM}
-    EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR})
+echorun_toolchain(native ECHORUN_ARCH_NATIVE compiler emulator prefix)
+if(NOT ECHORUN_ARCH)
+  set(ECHORUN_ARCH ${ECHORUN_ARCH_NATIVE})
 endif()
-
-if(NOT TAR_EXECUTABLE)
-  set(echorun_notice_missing "GNU tar (Debian: tar)")
+set(ECHORUN_ARCHIVE_DIR ${PROJECT_BINARY_DIR} CACHE PATH "Where the archive target writes")
+if(NOT DEFINED ECHORUN_ARCHIVE_MTIME)
+  echorun_archive_mtime(ECHORUN_ARCHIVE_MTIME)
 endif()
-if(echorun_notice_missing)
-  # Shipping the binary without a notice its licence requires is not an
-  # option; the build says what is missing instead.
-  add_custom_target(archive
-    COMMAND ${CMAKE_COMMAND} -E echo "The archive needs ${echorun_notice_missing}."
-    COMMAND ${CMAKE_COMMAND} -E false
-    VERBATIM)
+set(name echorun-${PROJECT_VERSION}-linux-${ECHORUN_ARCH})
+set(ECHORUN_ARCHIVE ${ECHORUN_ARCHIVE_DIR}/${name}.tar.gz)
+set(stage ${PROJECT_BINARY_DIR}/archive-stage)
+find_program(TAR_EXECUTABLE NAMES gtar tar)
+if(missing OR NOT TAR_EXECUTABLE)
+  # Shipping the binary without a notice its licence requires is no option.
+  list(TRANSFORM missing PREPEND "ECHORUN_")
+  add_custom_target(archive COMMAND ${CMAKE_COMMAND} -E echo "The archive needs GNU tar "
+    "and the notices ${missing}: install tar and the C library's -dev package, or set them"
+    COMMAND false)
   return()
 endif()
-
-set(echorun_top ${echorun_stage}/${echorun_archive_name})
-add_custom_command(OUTPUT ${echorun_archive}
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${echorun_stage} ${echorun_archive}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${echorun_top}
-  COMMAND ${CMAKE_COMMAND} -E copy ${echorun_archive_files} ${echorun_top}
+add_custom_command(OUTPUT ${ECHORUN_ARCHIVE}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/${name}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:echorun> ${PROJECT_SOURCE_DIR}/doc/echorun.1
+    ${PROJECT_SOURCE_DIR}/LICENSE ${wanted} ${stage}/${name}
   # No symbol table and no compiler version strings, as Debian ships it.
-  COMMAND ${CMAKE_OBJCOPY} --strip-all --remove-section=.comment
-    ${echorun_top}/$<TARGET_FILE_NAME:echorun>
-  COMMAND ${TAR_EXECUTABLE} --create --file ${echorun_top}.tar
-    --directory=${echorun_stage} --sort=name --format=gnu --owner=0 --group=0 --numeric-owner
-    --mode=u=rwX,go=rX --mtime=${ECHORUN_ARCHIVE_MTIME}
-    ${echorun_archive_name}
-  COMMAND ${GZIP_EXECUTABLE} -9n ${echorun_top}.tar
-  COMMAND ${CMAKE_COMMAND} -E copy ${echorun_top}.tar.gz ${echorun_archive}
-  DEPENDS echorun ${echorun_archive_files}
-  COMMENT "Packing ${echorun_archive_name}.tar.gz"
+  COMMAND ${CMAKE_OBJCOPY} --strip-all --remove-section=.comment ${stage}/${name}/echorun
+  COMMAND ${TAR_EXECUTABLE} --create --file ${stage}/${name}.tar --directory=${stage}
+    --sort=name --format=gnu --owner=0 --group=0 --numeric-owner --mode=u=rwX,go=rX
+    --mtime=${ECHORUN_ARCHIVE_MTIME} ${name}
+  COMMAND ${GZIP_EXECUTABLE} -9n -c ${stage}/${name}.tar > ${ECHORUN_ARCHIVE}
+  DEPENDS echorun ${wanted}
+  COMMENT "Packing ${name}.tar.gz"
   VERBATIM)
-add_custom_target(archive DEPENDS ${echorun_archive})
+add_custom_target(archive DEPENDS ${ECHORUN_ARCHIVE})

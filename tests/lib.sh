@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
-# lib.sh: what the shell tests share; each sources it after `set -euo
-# pipefail`.  fail and skip end the test.  A skip is CTest's
+# lib.sh: what the shell tests and CI share; each sources it after `set
+# -euo pipefail`.  fail and skip end the test.  A skip is CTest's
 # SKIP_RETURN_CODE, 77, unless ECHORUN_TESTS_NO_SKIP is set: then it fails
 # with the same reason, as in tests/harness/skip.h.
 me=$(basename "$0" .sh)
@@ -32,4 +32,25 @@ runs_echo_ok() {
 	local out
 	out=$("$1" 'echo ok') || fail "$1 exited with $?"
 	[ "$out" = $'echo ok\nok' ] || fail "$1 printed: $out"
+}
+
+# private_dpkg ROOT: from here on, dpkg works in ROOT, files and package
+# database alike: a package is really installed, registered and removed,
+# and the machine's own stay as they were.  The database lists no libc6 for
+# the package to depend on.
+private_dpkg() {
+	dpkg_root=$1
+	mkdir -p "$dpkg_root/var/lib/dpkg/info" "$dpkg_root/var/lib/dpkg/updates"
+	touch "$dpkg_root/var/lib/dpkg/status"
+	dpkg() {
+		command dpkg --root="$dpkg_root" --log=/dev/null \
+			--force-not-root,bad-path,depends "$@"
+	}
+}
+
+# removed_all: dpkg left nothing in its root but its database.
+removed_all() {
+	local left
+	left=$(find "$dpkg_root" -mindepth 1 -path "$dpkg_root/var" -prune -o -print)
+	[ -z "$left" ] || fail "dpkg -r left: $left"
 }

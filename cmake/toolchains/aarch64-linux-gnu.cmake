@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-# Cross build for Debian's arm64 with g++-aarch64-linux-gnu, run under qemu-aarch64.
-#
+# Debian's arm64, built with g++-aarch64-linux-gnu and run under qemu-aarch64:
 #   cmake -B build/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake
+set(ECHORUN_ARCH arm64)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(echorun_triplet aarch64-linux-gnu)
 set(echorun_qemu aarch64)

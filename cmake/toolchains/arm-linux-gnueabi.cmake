@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-# Cross build for Debian's armel with g++-arm-linux-gnueabi, run under qemu-arm.
-#
+# Debian's armel, built with g++-arm-linux-gnueabi and run under qemu-arm:
 #   cmake -B build/armel -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/arm-linux-gnueabi.cmake
+set(ECHORUN_ARCH armel)
 set(CMAKE_SYSTEM_PROCESSOR armv5tel)
 set(echorun_triplet arm-linux-gnueabi)
 set(echorun_qemu arm)

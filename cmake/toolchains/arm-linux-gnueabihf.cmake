@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-# Cross build for Debian's armhf with g++-arm-linux-gnueabihf, run under qemu-arm.
-#
+# Debian's armhf, built with g++-arm-linux-gnueabihf and run under qemu-arm:
 #   cmake -B build/armhf -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/arm-linux-gnueabihf.cmake
+set(ECHORUN_ARCH armhf)
 set(CMAKE_SYSTEM_PROCESSOR armv7l)
 set(echorun_triplet arm-linux-gnueabihf)
 set(echorun_qemu arm)

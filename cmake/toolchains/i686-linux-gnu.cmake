@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-# Cross build for Debian's i386 with g++-i686-linux-gnu, run under qemu-i386.
-#
+# Debian's i386, built with g++-i686-linux-gnu and run under qemu-i386:
 #   cmake -B build/i386 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/i686-linux-gnu.cmake
+set(ECHORUN_ARCH i386)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(echorun_triplet i686-linux-gnu)
 set(echorun_qemu i386)

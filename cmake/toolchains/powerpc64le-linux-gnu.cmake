@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-# Cross build for Debian's ppc64el with g++-powerpc64le-linux-gnu, run under qemu-ppc64le.
-#
+# Debian's ppc64el, built with g++-powerpc64le-linux-gnu and run under qemu-ppc64le:
 #   cmake -B build/ppc64el -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/powerpc64le-linux-gnu.cmake
+set(ECHORUN_ARCH ppc64el)
 set(CMAKE_SYSTEM_PROCESSOR ppc64le)
 set(echorun_triplet powerpc64le-linux-gnu)
 set(echorun_qemu ppc64le)

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-# Cross build for Debian's s390x with g++-s390x-linux-gnu, run under qemu-s390x.
-#
+# Debian's s390x, built with g++-s390x-linux-gnu and run under qemu-s390x:
 #   cmake -B build/s390x -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/s390x-linux-gnu.cmake
+set(ECHORUN_ARCH s390x)
 set(CMAKE_SYSTEM_PROCESSOR s390x)
 set(echorun_triplet s390x-linux-gnu)
 set(echorun_qemu s390x)
