@@ -126,14 +126,7 @@ endif()
 # note on libgcc and the crtbegin and crtend start files.  They are the
 # build machine's documents, outside a cross build's find root.
 set(notices ${CMAKE_CURRENT_BINARY_DIR}/notices)
-file(WRITE ${notices}/NOTICE.libgcc [[
-echorun is linked with pieces of GCC's runtime: its support library
-libgcc (with libgcc_eh, when linked with glibc) and its start files
-crtbegin and crtend.  They are licensed under the GNU GPL version 3 with
-the GCC Runtime Library Exception, which lets a program compiled by GCC
-combine them with code under any licence: they impose no condition on
-echorun or on anyone who redistributes it.
-]])
+configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.libgcc ${notices}/NOTICE.libgcc COPYONLY)
 set(wanted NOTICE.libgcc)
 if(ECHORUN_BUILD_USED MATCHES "^musl")
   find_file(ECHORUN_MUSL_COPYRIGHT NAMES copyright COPYRIGHT NO_DEFAULT_PATH
@@ -148,22 +141,7 @@ else()
     NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/doc/libc6-dev /usr/share/doc/libc6
     DOC "glibc's copyright notices, shipped with a static echorun")
   set(found LGPL-2.1=${ECHORUN_LGPL_TEXT} COPYRIGHT.glibc=${ECHORUN_GLIBC_COPYRIGHT})
-  file(WRITE ${notices}/NOTICE.glibc "\
-echorun ${PROJECT_VERSION} is linked statically with the GNU C Library, which
-is licensed under the GNU Lesser General Public License, version 2.1 or
-later: its text is in the file LGPL-2.1 beside this one, and the notices
-of the parts under other licences are in COPYRIGHT.glibc.
-
-You may relink echorun against a modified C library.  Its complete source
-is MIT-licensed (see LICENSE) and is distributed from the same place as
-this archive.  With that C library installed as the compiler's default,
-build the same static executable from the source with:
-
-    cmake -S . -B build -DECHORUN_BUILD=glibc-static -DBUILD_TESTING=OFF
-    cmake --build build
-
-which writes build/echorun.
-")
+  configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.glibc.in ${notices}/NOTICE.glibc @ONLY)
   list(APPEND wanted NOTICE.glibc)
 endif()
 set(missing "")

@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
-# lib.sh: what the shell tests and CI share; each sources it after `set
-# -euo pipefail`.  fail and skip end the test.  A skip is CTest's
-# SKIP_RETURN_CODE, 77, unless ECHORUN_TESTS_NO_SKIP is set: then it fails
-# with the same reason, as in tests/harness/skip.h.
+# lib.sh: what the shell tests and CI share, in POSIX sh.  fail and skip
+# end the test.  A skip is CTest's SKIP_RETURN_CODE, 77, unless
+# ECHORUN_TESTS_NO_SKIP is set: then it fails with the same reason, as in
+# tests/harness/skip.h.
 me=$(basename "$0" .sh)
 
 fail() {
@@ -31,7 +31,7 @@ needs() {
 runs_echo_ok() {
 	local out
 	out=$("$1" 'echo ok') || fail "$1 exited with $?"
-	[ "$out" = $'echo ok\nok' ] || fail "$1 printed: $out"
+	[ "$out" = "$(printf 'echo ok\nok')" ] || fail "$1 printed: $out"
 }
 
 # private_dpkg ROOT: from here on, dpkg works in ROOT, files and package

@@ -1,6 +1,5 @@
 # SPDX-License-Identifier: MIT
-# Debian's arm64, built with g++-aarch64-linux-gnu and run under qemu-aarch64:
-#   cmake -B build/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake
+# Debian's arm64, built with g++-aarch64-linux-gnu and run under qemu-aarch64.
 set(ECHORUN_ARCH arm64)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(echorun_triplet aarch64-linux-gnu)

@@ -1,6 +1,5 @@
 # SPDX-License-Identifier: MIT
-# Debian's mips64el, built with g++-mips64el-linux-gnuabi64 and run under qemu-mips64el:
-#   cmake -B build/mips64el -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mips64el-linux-gnuabi64.cmake
+# Debian's mips64el, built with g++-mips64el-linux-gnuabi64 and run under qemu-mips64el.
 set(ECHORUN_ARCH mips64el)
 set(CMAKE_SYSTEM_PROCESSOR mips64)
 set(echorun_triplet mips64el-linux-gnuabi64)
