@@ -1,27 +1,15 @@
 # SPDX-License-Identifier: MIT
-# The static archive, and the set of them.
-#
-# In a static build's tree, the `archive` target writes
-# echorun-VERSION-linux-ARCH.tar.gz into ECHORUN_ARCHIVE_DIR (the top of
-# the tree unless set): one directory of that name holding the stripped
-# binary, its manual page, LICENSE, and the notices of the C library and
-# GCC runtime pieces that the link copied into it.  ARCH is Debian's name
-# for the architecture, which tells armel from armhf where the kernel's
-# does not.  The bytes depend on the sources alone: names sorted, owner
-# root, modes 0755/0644, every time stamp the CHANGELOG's latest entry's
-# (or SOURCE_DATE_EPOCH's, when set at configure time), gzip -n.
-#
-# In the tree of every architecture's archives (ECHORUN_ARCHIVES, the
-# `archives` preset), each toolchain whose compiler is installed builds its
-# musl-static archive in a tree of its own, BUILD/ARCH, and SHA256SUMS
-# covers them all.  The toolchains are this machine's compiler, "native",
-# and the files of cmake/toolchains, each for one Debian architecture;
-# ECHORUN_ARCHIVE_TOOLCHAINS names fewer, and then each is required.
+# The static archive, and the set of them.  In a static tree, the `archive` target writes
+# echorun-VERSION-linux-ARCH.tar.gz, ARCH being Debian's name (which tells armel from armhf):
+# the stripped binary, its manual page, LICENSE and the notices of what the link copied into it,
+# in bytes that depend on the sources alone.  With ECHORUN_ARCHIVES, each toolchain whose
+# compiler is installed ("native", and each file of cmake/toolchains) builds its musl-static
+# archive in a tree of its own, and SHA256SUMS covers them; ECHORUN_ARCHIVE_TOOLCHAINS names
+# fewer, each then required.
 
-# What toolchain NAME builds for: ARCH (Debian's name), the COMPILER, the
-# EMULATOR that runs its programs, and the PREFIX of its binutils' names.
-# A toolchain file is read in this function's scope, so that nothing it
-# sets reaches the tree's own build.
+# What toolchain NAME builds for: ARCH, the COMPILER, the EMULATOR of its programs and the
+# PREFIX of its binutils, read in this function's scope so that nothing the toolchain file sets
+# reaches this tree's build.
 function(echorun_toolchain name arch_out compiler_out emulator_out prefix_out)
   set(CMAKE_CROSSCOMPILING_EMULATOR "")
   set(echorun_triplet "")
@@ -43,8 +31,7 @@ function(echorun_toolchain name arch_out compiler_out emulator_out prefix_out)
   set(${prefix_out} "${echorun_triplet}" PARENT_SCOPE)
 endfunction()
 
-# SOURCE_DATE_EPOCH, else the date of the CHANGELOG's latest entry, in
-# tar's --mtime syntax.
+# SOURCE_DATE_EPOCH, else the date of the CHANGELOG's latest entry, in tar's --mtime syntax.
 function(echorun_archive_mtime out)
   file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG trailer REGEX "^ -- .*>  " LIMIT_COUNT 1)
   string(REGEX REPLACE "^ -- .*>  " "" mtime "${trailer}")
@@ -85,9 +72,8 @@ if(ECHORUN_ARCHIVES)
     endif()
     set(name echorun-${PROJECT_VERSION}-linux-${arch}.tar.gz)
     list(APPEND archives ${name})
-    # The sub-build runs each time, so that a changed source is rebuilt; its
-    # own Ninja decides what that takes.  Its output goes to a log, shown
-    # when it fails, since the sub-builds run side by side.
+    # Run each time, its own Ninja deciding what to rebuild; its output is shown when it fails,
+    # since the sub-builds run side by side.
     ExternalProject_Add(archive-${arch}
       SOURCE_DIR ${PROJECT_SOURCE_DIR}
       BINARY_DIR ${PROJECT_BINARY_DIR}/${arch}
@@ -113,18 +99,13 @@ if(ECHORUN_ARCHIVES)
   return()
 endif()
 
-# Only a static build runs on any Linux of its architecture.
+# Only a static build runs on any Linux of its architecture: a dynamic tree has no archive.
 if(NOT ECHORUN_BUILD_USED MATCHES "static")
-  add_custom_target(archive COMMAND ${CMAKE_COMMAND} -E echo
-    "The archive holds a static build: configure with -DECHORUN_BUILD=auto" COMMAND false)
   return()
 endif()
 
-# The notices that the licences of the C library and of GCC's runtime ask
-# to travel with a static copy: musl's copyright (MIT); glibc's LGPL, its
-# other notices and how to relink echorun against another glibc; and a
-# note on libgcc and the crtbegin and crtend start files.  They are the
-# build machine's documents, outside a cross build's find root.
+# The notices that the licences of the C library and of GCC's runtime ask to travel with a
+# static copy of them: the build machine's documents, outside a cross build's find root.
 set(notices ${CMAKE_CURRENT_BINARY_DIR}/notices)
 configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.libgcc ${notices}/NOTICE.libgcc COPYONLY)
 set(wanted NOTICE.libgcc)
@@ -160,8 +141,8 @@ list(TRANSFORM wanted PREPEND ${notices}/)
 # Whoever copies an installed static echorun copies the code these are for.
 install(FILES ${wanted} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The objects echorun was linked from, one a line: the stripped binary has
-# no symbols left to judge its stack protector by, its objects do.
+# The objects echorun was linked from, one a line: the stripped binary has no symbols left to
+# judge its stack protector by, its objects do.
 string(REGEX REPLACE "-.*" "" libc ${ECHORUN_BUILD_USED})
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/archive-objects CONTENT
   "$<JOIN:$<TARGET_OBJECTS:echorun-objects-${libc}>,\n>\n")

@@ -1,9 +1,7 @@
 # SPDX-License-Identifier: MIT
-# The hardening of every build of echorun, in one list: echorun_hardening,
-# which echorun's objects and executables link.  Each compiler flag is
-# added where the compiler takes it without a warning (clang takes another
-# machine's flags with one), so this is a probe of the compiler for the
-# target, not a table of architectures:
+# The hardening of every build of echorun, in one list: echorun_hardening. Each compiler flag is
+# added where the compiler takes it without a warning (clang takes another machine's with one),
+# not from a table of machines:
 #   -fstack-protector-all         a canary check in every function, main and
 #                                 run_command too (the one array is in a
 #                                 function that never returns, where clang
@@ -11,8 +9,7 @@
 #   -fstack-clash-protection      probes each page of a large frame
 #   -fcf-protection               x86's marks for branch targets and returns
 #   -mbranch-protection=standard  arm64's signed return addresses
-# and, for every link, full RELRO, immediate binding and a stack that is
-# not executable.  tests/check_hardening.sh checks what each build got.
+# and for every link full RELRO, immediate binding and no executable stack.
 include(CheckCXXCompilerFlag)
 add_library(echorun_hardening INTERFACE)
 set(CMAKE_REQUIRED_QUIET ON)
@@ -25,14 +22,11 @@ foreach(flag IN ITEMS -fstack-protector-all -fstack-clash-protection -fcf-protec
     target_compile_options(echorun_hardening INTERFACE ${flag})
   endif()
 endforeach()
-target_link_options(echorun_hardening INTERFACE
-  LINKER:-z,relro LINKER:-z,now LINKER:-z,noexecstack)
+target_link_options(echorun_hardening INTERFACE LINKER:-z,relro LINKER:-z,now LINKER:-z,noexecstack)
 
-# glibc's checked calls, at level 3 where glibc and the compiler have it (an
-# older glibc takes 3 for 2), unless the build's flags set a level already
-# (defining it twice is an error under -Werror) or do not optimise (glibc
-# warns, and checks nothing).  Probed again at each configure, since the
-# flags may have changed; musl ignores it.
+# glibc's checked calls (an older glibc takes 3 for 2; musl has none), unless the build's flags
+# set a level (twice is an error under -Werror) or do not optimise (glibc warns): probed at each
+# configure, as flags change.
 string(TOUPPER "${CMAKE_BUILD_TYPE}" type)
 set(CMAKE_REQUIRED_FLAGS "${CMAKE_CXX_FLAGS_${type}} -Werror -D_FORTIFY_SOURCE=3")
 unset(ECHORUN_FORTIFY CACHE)

@@ -1,86 +1,43 @@
 # SPDX-License-Identifier: MIT
-# Which build of echorun this tree makes: its C library and how it links.
-#
-#   auto           the fastest of the three below that links and runs here
-#   musl-static    musl, a static PIE: about ten pages to start and fork
-#   glibc-static   glibc, a static PIE (libc6-dev; Fedora: glibc-static)
-#   glibc-dynamic  glibc, a dynamic PIE: what a distribution ships
-#   musl-dynamic   where the compiler's own C library is musl
-#
-# Whether a static build links and runs is found by linking
-# cmake/static_probe.cpp as echorun would be and running it (under the
-# emulator in a cross build), never from the machine's name.  Only echorun
-# is built against musl; the tests and the benchmark keep the compiler's
-# own libraries.  Each function returns what it decides in variables its
-# caller names.  Once included, the file has found ECHORUN_SYSTEM_LIBC (the
-# compiler's own C library), ECHORUN_MUSL_NAME (musl's name for the
-# target) and, where musl is beside it, ECHORUN_MUSL_INCLUDE and
+# Which build of echorun this tree makes, named by its C library and linking: musl-static,
+# glibc-static, glibc-dynamic, or musl-dynamic where the compiler's own C library is musl; auto
+# takes the first of the first three that links and runs here.  A static build is probed by
+# linking cmake/static_probe.cpp as echorun would be and running it (under the emulator in a
+# cross build), never judged from the machine's name.  Each function returns what it decides in
+# variables its caller names; the file, once included, has found ECHORUN_SYSTEM_LIBC,
+# ECHORUN_MUSL_NAME and, where musl is beside the compiler's C library, ECHORUN_MUSL_INCLUDE and
 # ECHORUN_MUSL_LIBDIR, which echorun_build_options reads.
 
-# The compiler's own C library, and musl's name for the target (what
-# Debian's musl-dev installs under): the compiler's triplet without vendor,
-# i386 for any x86-32, arm for any ARM, and the ABI's gnu made musl, as
-# x86_64-linux-gnu gives x86_64-linux-musl, arm-linux-gnueabihf
-# arm-linux-musleabihf and mips64el-linux-gnuabi64 mips64el-linux-musl.
-function(echorun_libc_target libc_out musl_name_out)
-  include(CheckCXXSourceCompiles)
-  set(CMAKE_REQUIRED_QUIET ON)
-  check_cxx_source_compiles("#include <stdio.h>
-#ifndef __GLIBC__
-#error not glibc
-#endif
-int main() { return 0; }" ECHORUN_CXX_GLIBC)
+# The compiler's own C library, as its target's name says, and musl's name for the target: the
+# triplet without vendor, i386 for any x86-32, arm for any ARM, the ABI's gnu made musl
+# (arm-linux-gnueabihf gives arm-linux-musleabihf), 64-bit MIPS's default ABI unnamed.  Where
+# Debian's musl-dev installed that, its headers and libraries, else empty.
+function(echorun_find_libc libc_out musl_name_out musl_include_out musl_lib_out)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine
     OUTPUT_VARIABLE machine OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   set(libc glibc)
-  if(NOT ECHORUN_CXX_GLIBC)
+  if(machine MATCHES "-musl")
     set(libc musl)
   endif()
-  string(REGEX REPLACE "^([^-]+)-(.+-)?linux-(gnu|musl)(abi64)?" "\\1-linux-musl" name "${machine}")
+  string(REGEX REPLACE "^([^-]+)-(.+-)?linux(-gnu|-musl)?(abi64)?" "\\1-linux-musl"
+    name "${machine}")
   string(REGEX REPLACE "^i[3-6]86-" "i386-" name "${name}")
   string(REGEX REPLACE "^armv[0-9a-z]*-" "arm-" name "${name}")
   set(${libc_out} ${libc} PARENT_SCOPE)
   set(${musl_name_out} ${name} PARENT_SCOPE)
+  set(${musl_include_out} "" PARENT_SCOPE)
+  set(${musl_lib_out} "" PARENT_SCOPE)
+  if(libc STREQUAL "glibc" AND EXISTS /usr/lib/${name}/libc.a)
+    set(${musl_include_out} /usr/include/${name} PARENT_SCOPE)
+    set(${musl_lib_out} /usr/lib/${name} PARENT_SCOPE)
+  endif()
 endfunction()
 
-# Where musl for the target is: Debian's multiarch musl-dev (headers in
-# /usr/include/NAME, libc.a and start files in /usr/lib/NAME), else the
-# directories named by the specs file of a musl-gcc wrapper on the PATH
-# (Fedora's and Arch's musl; a cross build takes only its target's).
-# Empty when there is none.
-function(echorun_find_musl name include_out lib_out)
-  set(include /usr/include/${name})
-  set(lib /usr/lib/${name})
-  set(names ${name}-gcc)
-  if(NOT CMAKE_CROSSCOMPILING)
-    list(APPEND names musl-gcc)
-  endif()
-  find_program(ECHORUN_MUSL_GCC NAMES ${names} DOC "A musl-gcc wrapper, whose specs name musl")
-  if(NOT EXISTS ${lib}/libc.a AND ECHORUN_MUSL_GCC)
-    file(READ ${ECHORUN_MUSL_GCC} script LIMIT 4096)
-    if(script MATCHES "-specs[ =]\"?([^\" \n]+)" AND EXISTS "${CMAKE_MATCH_1}")
-      file(READ ${CMAKE_MATCH_1} specs)
-      string(REGEX MATCH "-isystem ([^ \n]+)" unused "${specs}")
-      set(include ${CMAKE_MATCH_1})
-      string(REGEX MATCH "-L([^ \n]+)" unused "${specs}")
-      set(lib ${CMAKE_MATCH_1})
-    endif()
-  endif()
-  if(NOT EXISTS "${include}/stdio.h" OR NOT EXISTS "${lib}/libc.a")
-    set(include "")
-    set(lib "")
-  endif()
-  set(${include_out} "${include}" PARENT_SCOPE)
-  set(${lib_out} "${lib}" PARENT_SCOPE)
-endfunction()
-
-# The compile options, link options and link libraries of BUILD.  A musl
-# beside the compiler's C library is built against its headers alone and
-# linked with every start file named, since the driver knows only its own;
-# the linker is then asked for the static PIE directly, as the drivers of
-# Debian's arm and mips64el compilers spell -static-pie with a loader.
-# Grouping libc.a with libgcc.a lets each resolve the other (on arm,
-# libgcc's division by zero calls raise).
+# The compile options, link options and libraries of BUILD.  A musl beside the compiler's C
+# library is compiled against with its headers alone and linked with every start file named, as
+# the driver knows only its own, and the static PIE asked of the linker, as Debian's arm and
+# mips64el drivers spell -static-pie with a loader.  libc.a and libgcc.a are grouped: on arm
+# each needs the other.
 function(echorun_build_options build compile_out link_out libs_out)
   set(compile -fPIE)
   set(link -static-pie)
@@ -96,16 +53,15 @@ function(echorun_build_options build compile_out link_out libs_out)
     list(APPEND compile -nostdinc -nostdinc++ -isystem ${ECHORUN_MUSL_INCLUDE})
     set(link -static LINKER:-pie,--no-dynamic-linker,-z,text -nostdlib -nostartfiles
       ${lib}/rcrt1.o ${lib}/crti.o ${crtbeginS.o})
-    set(libs -Wl,--start-group ${lib}/libc.a ${libgcc.a} -Wl,--end-group
-      ${crtendS.o} ${lib}/crtn.o)
+    set(libs -Wl,--start-group ${lib}/libc.a ${libgcc.a} -Wl,--end-group ${crtendS.o} ${lib}/crtn.o)
   endif()
   set(${compile_out} ${compile} PARENT_SCOPE)
   set(${link_out} ${link} PARENT_SCOPE)
   set(${libs_out} ${libs} PARENT_SCOPE)
 endfunction()
 
-# Links and runs the probe as BUILD; OUT is empty when that worked, else
-# why not.  A cross build with no emulator takes a link for a yes.
+# Links and runs the probe as BUILD; OUT is empty when that worked, else why not.  A cross build
+# with no emulator takes a link for a yes.
 function(echorun_probe build out)
   set(dir ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes/${build})
   echorun_build_options(${build} compile link libs)
@@ -126,8 +82,8 @@ function(echorun_probe build out)
   endif()
 endfunction()
 
-# Of BUILDS, those that this machine can make, fastest first, in CAN; for
-# each of the others, "BUILD: why not, and what to install" in WHY.
+# Of BUILDS, those that this machine can make, fastest first, in CAN; for each of the others,
+# "BUILD: why not, and what to install" in WHY.
 function(echorun_probe_builds can_out why_out)
   set(can "")
   set(why "")
@@ -164,60 +120,53 @@ install libc6-dev; Fedora: dnf install glibc-static)")
   set(${why_out} ${why} PARENT_SCOPE)
 endfunction()
 
-# The build to make for WANT (an ECHORUN_BUILD value) and SANITIZE, of
-# those in CAN, in OUT; or, when there is none, in ERROR the reason.
-function(echorun_choose_build out error want sanitize can why)
-  set(${out} "" PARENT_SCOPE)
+# The build to make for WANT (an ECHORUN_BUILD value) and SANITIZE, of those in CAN, in BUILD,
+# and the line that says so and how to get the fastest in LINE; or, when there is none, BUILD
+# empty and the error.
+function(echorun_choose_build build_out line_out want sanitize can why)
   set(known auto musl-static glibc-static glibc-dynamic musl-dynamic)
+  set(build "")
   if(NOT want IN_LIST known)
     list(JOIN known ", " known)
-    set(${error} "ECHORUN_BUILD is '${want}': use one of ${known}" PARENT_SCOPE)
-    return()
-  endif()
+    set(line "ECHORUN_BUILD is '${want}': use one of ${known}")
   # The sanitizers' runtimes are shared libraries of glibc's.
-  if(sanitize AND want MATCHES "^(auto|glibc-dynamic)$")
-    set(want glibc-dynamic)
+  elseif(sanitize AND NOT want MATCHES "^(auto|glibc-dynamic)$")
+    set(line "ECHORUN_SANITIZE needs -DECHORUN_BUILD=glibc-dynamic")
   elseif(sanitize)
-    set(${error} "ECHORUN_SANITIZE needs -DECHORUN_BUILD=glibc-dynamic" PARENT_SCOPE)
-    return()
+    set(build glibc-dynamic)
+    set(line "as the sanitizers need")
+  else()
+    if(want STREQUAL "auto")
+      list(GET can 0 want)
+    endif()
+    set(not_musl ${why})
+    list(FILTER why INCLUDE REGEX "^${want}: ")
+    list(FILTER not_musl INCLUDE REGEX "^musl-static: ")
+    string(REPLACE "musl-static: " "musl-static starts faster, but " line "${not_musl}")
+    if(NOT want IN_LIST can)
+      set(line "ECHORUN_BUILD=${why}, or configure with -DECHORUN_BUILD=auto")
+    elseif(want STREQUAL "musl-static")
+      set(line "the fastest build")
+    elseif("musl-static" IN_LIST can)
+      set(line "musl-static starts faster: -DECHORUN_BUILD=auto")
+    endif()
+    if(want IN_LIST can)
+      set(build ${want})
+    endif()
   endif()
-  if(want STREQUAL "auto")
-    list(GET can 0 want)
+  if(build)
+    set(line "echorun: ${build}; ${line}")
   endif()
-  set(${error} "" PARENT_SCOPE)
-  if(want IN_LIST can)
-    set(${out} ${want} PARENT_SCOPE)
-    return()
-  endif()
-  list(FILTER why INCLUDE REGEX "^${want}: ")
-  set(${error} "ECHORUN_BUILD=${why}, or configure with -DECHORUN_BUILD=auto" PARENT_SCOPE)
-endfunction()
-
-# The line that says which build was chosen and how to get the fastest.
-function(echorun_build_line out build sanitize can why)
-  set(hint "the fastest build")
-  list(FILTER why INCLUDE REGEX "^musl-static: ")
-  if(sanitize)
-    set(hint "as the sanitizers need")
-  elseif(NOT build STREQUAL "musl-static" AND "musl-static" IN_LIST can)
-    set(hint "musl-static starts faster: -DECHORUN_BUILD=auto")
-  elseif(why)
-    string(REGEX REPLACE "^musl-static: " "" why "${why}")
-    set(hint "musl-static starts faster, but ${why}")
-  endif()
-  set(${out} "echorun: ${build}; ${hint}" PARENT_SCOPE)
+  set(${build_out} "${build}" PARENT_SCOPE)
+  set(${line_out} "${line}" PARENT_SCOPE)
 endfunction()
 
 # A script (cmake -P) that includes this file takes the functions alone.
 if(CMAKE_SCRIPT_MODE_FILE)
   return()
 endif()
-
 set(ECHORUN_BUILD auto CACHE STRING
   "Build of echorun: auto, musl-static, glibc-static, glibc-dynamic or musl-dynamic")
 set_property(CACHE ECHORUN_BUILD PROPERTY STRINGS
   auto musl-static glibc-static glibc-dynamic musl-dynamic)
-echorun_libc_target(ECHORUN_SYSTEM_LIBC ECHORUN_MUSL_NAME)
-if(NOT ECHORUN_SYSTEM_LIBC STREQUAL "musl")
-  echorun_find_musl(${ECHORUN_MUSL_NAME} ECHORUN_MUSL_INCLUDE ECHORUN_MUSL_LIBDIR)
-endif()
+echorun_find_libc(ECHORUN_SYSTEM_LIBC ECHORUN_MUSL_NAME ECHORUN_MUSL_INCLUDE ECHORUN_MUSL_LIBDIR)

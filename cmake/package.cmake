@@ -1,15 +1,29 @@
 # SPDX-License-Identifier: MIT
-# The Debian package, by CPack: `cpack` in a glibc-dynamic build tree (the
-# `deb` preset) writes echorun_VERSION_ARCH.deb, holding what `cmake
-# --install` installs under /usr, with Depends from dpkg-shlibdeps.  Debian
-# ships programs linked to its C library, and lintian rejects a static
-# one, so a static tree packs nothing: cmake/package_check.cmake says why.
+# The Debian package, by CPack: `cpack` in a glibc-dynamic tree (the `deb` preset) writes
+# echorun_VERSION_ARCH.deb, what `cmake --install` installs under /usr, with Depends from
+# dpkg-shlibdeps.  Debian ships programs linked to its C library, and lintian rejects a static
+# one: a static tree packs nothing.  cpack reads this file again before it packs, to check that
+# (and for dpkg-shlibdeps and file, without which CPack would quietly leave Depends out).
+if(CPACK_ECHORUN_BUILD)
+  if(NOT CPACK_ECHORUN_BUILD STREQUAL "glibc-dynamic")
+    message(FATAL_ERROR "The Debian package holds the glibc-dynamic build, not "
+      "${CPACK_ECHORUN_BUILD}: cmake --workflow --preset deb makes it")
+  endif()
+  find_program(DPKG_SHLIBDEPS_EXECUTABLE dpkg-shlibdeps)
+  find_program(FILE_EXECUTABLE file)
+  if(NOT DPKG_SHLIBDEPS_EXECUTABLE OR NOT FILE_EXECUTABLE)
+    message(FATAL_ERROR "The package's Depends need dpkg-shlibdeps and file: "
+      "apt-get install dpkg-dev file")
+  endif()
+  return()
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME echorun)
 set(CPACK_PACKAGE_VENDOR "echorun maintainers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-# Plain paragraphs: CPack indents each line and turns the blank line into
-# the " ." that Debian's Description field needs.
+# Plain paragraphs: CPack indents each line and turns the blank line into the " ." that Debian's
+# Description field needs.
 set(CPACK_PACKAGE_DESCRIPTION [[
 echorun runs one shell command line with /bin/sh -c after setting SIGPIPE,
 SIGINT, SIGHUP, SIGQUIT and SIGCHLD back to their default dispositions, so
@@ -19,9 +33,7 @@ nohup, a background job, a daemon) is not ignored by the command too.
 It writes the command line to standard output before running it, so that a
 log or a terminal shows what ran, then waits for the shell and exits.]])
 
-# Whoever builds the package signs it, as dch does, with DEBFULLNAME and
-# DEBEMAIL when both are set; otherwise with the project's own name and an
-# address that delivers nowhere (.invalid, RFC 2606).
+# Signed as dch signs, or with an address that delivers nowhere (RFC 2606).
 if("$ENV{DEBFULLNAME}" STREQUAL "" OR "$ENV{DEBEMAIL}" STREQUAL "")
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "echorun maintainers <maintainers@echorun.invalid>")
 else()
@@ -32,21 +44,19 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# A native build's architecture is dpkg's; a cross build's, its toolchain
-# file's.
+# dpkg's architecture, or a cross build's toolchain file's.
 if(CMAKE_CROSSCOMPILING)
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ECHORUN_ARCH})
 endif()
-# CPack makes the parent directories itself, 0775 under a group-writable
-# umask, which Debian does not ship.
+# CPack makes the parent directories itself, 0775 under a group-writable umask, which Debian
+# does not ship.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
   GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_ECHORUN_BUILD ${ECHORUN_BUILD_USED})
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_check.cmake)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_FILE})
 
-# strip keeps the .comment section, where GCC and the start files leave
-# their version strings: of no use at run time, and it ties the bytes to
-# the compiler's exact build.  Every install drops it, as Debian does.
+# strip keeps .comment, the compilers' version strings: of no use at run time, they tie the
+# bytes to the compiler's build.  Debian drops them.
 install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
   \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/echorun\" RESULT_VARIABLE failed)
 if(failed)

@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Linked at configure time in each way the build may link echorun
-// statically, and run where the build can run the target's programs.  It
-// exits 0 only if the kernel started it without a dynamic loader and its
-// start-up applied its relocations: in a PIE the table below needs a
-// relative relocation per entry, packed or not.  A link whose driver has
-// no rule for a static PIE still names a loader, which on the target does
-// not exist.
+// Linked at configure time as a static echorun would be, and run.  It exits
+// 0 only if the kernel started it without a dynamic loader (which a driver
+// with no rule for a static PIE still names) and its start-up applied its
+// relocations, which the table below needs in a PIE.
 #include <elf.h>
 #include <link.h>
 #include <stdio.h>
