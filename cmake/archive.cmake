@@ -147,9 +147,8 @@ string(REGEX REPLACE "-.*" "" libc ${ECHORUN_BUILD_USED})
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/archive-objects CONTENT
   "$<JOIN:$<TARGET_OBJECTS:echorun-objects-${libc}>,\n>\n")
 
-echorun_toolchain(native ECHORUN_ARCH_NATIVE compiler emulator prefix)
 if(NOT ECHORUN_ARCH)
-  set(ECHORUN_ARCH ${ECHORUN_ARCH_NATIVE})
+  echorun_toolchain(native ECHORUN_ARCH compiler emulator prefix)
 endif()
 set(ECHORUN_ARCHIVE_DIR ${PROJECT_BINARY_DIR} CACHE PATH "Where the archive target writes")
 if(NOT DEFINED ECHORUN_ARCHIVE_MTIME)
@@ -158,13 +157,10 @@ endif()
 set(name echorun-${PROJECT_VERSION}-linux-${ECHORUN_ARCH})
 set(ECHORUN_ARCHIVE ${ECHORUN_ARCHIVE_DIR}/${name}.tar.gz)
 set(stage ${PROJECT_BINARY_DIR}/archive-stage)
-find_program(TAR_EXECUTABLE NAMES gtar tar)
-if(missing OR NOT TAR_EXECUTABLE)
+if(missing)
   # Shipping the binary without a notice its licence requires is no option.
-  list(TRANSFORM missing PREPEND "ECHORUN_")
-  add_custom_target(archive COMMAND ${CMAKE_COMMAND} -E echo "The archive needs GNU tar "
-    "and the notices ${missing}: install tar and the C library's -dev package, or set them"
-    COMMAND false)
+  add_custom_target(archive COMMAND ${CMAKE_COMMAND} -E echo "The archive needs ${missing}: "
+    "install the C library's -dev package, or set its ECHORUN_ path" COMMAND false)
   return()
 endif()
 add_custom_command(OUTPUT ${ECHORUN_ARCHIVE}
@@ -174,7 +170,7 @@ add_custom_command(OUTPUT ${ECHORUN_ARCHIVE}
     ${PROJECT_SOURCE_DIR}/LICENSE ${wanted} ${stage}/${name}
   # No symbol table and no compiler version strings, as Debian ships it.
   COMMAND ${CMAKE_OBJCOPY} --strip-all --remove-section=.comment ${stage}/${name}/echorun
-  COMMAND ${TAR_EXECUTABLE} --create --file ${stage}/${name}.tar --directory=${stage}
+  COMMAND tar --create --file ${stage}/${name}.tar --directory=${stage}
     --sort=name --format=gnu --owner=0 --group=0 --numeric-owner --mode=u=rwX,go=rX
     --mtime=${ECHORUN_ARCHIVE_MTIME} ${name}
   COMMAND ${GZIP_EXECUTABLE} -9n -c ${stage}/${name}.tar > ${ECHORUN_ARCHIVE}

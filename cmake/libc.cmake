@@ -4,9 +4,8 @@
 # takes the first of the first three that links and runs here.  A static build is probed by
 # linking cmake/static_probe.cpp as echorun would be and running it (under the emulator in a
 # cross build), never judged from the machine's name.  Each function returns what it decides in
-# variables its caller names; the file, once included, has found ECHORUN_SYSTEM_LIBC,
-# ECHORUN_MUSL_NAME and, where musl is beside the compiler's C library, ECHORUN_MUSL_INCLUDE and
-# ECHORUN_MUSL_LIBDIR, which echorun_build_options reads.
+# variables its caller names; the file, once included, has found ECHORUN_SYSTEM_LIBC and
+# ECHORUN_MUSL_NAME, ECHORUN_MUSL_INCLUDE and ECHORUN_MUSL_LIBDIR for echorun_build_options.
 
 # The compiler's own C library, as its target's name says, and musl's name for the target: the
 # triplet without vendor, i386 for any x86-32, arm for any ARM, the ABI's gnu made musl
@@ -149,6 +148,8 @@ function(echorun_choose_build build_out line_out want sanitize can why)
       set(line "the fastest build")
     elseif("musl-static" IN_LIST can)
       set(line "musl-static starts faster: -DECHORUN_BUILD=auto")
+    elseif(NOT line) # only the build asked for was probed
+      set(line "as asked; -DECHORUN_BUILD=auto takes the fastest this machine makes")
     endif()
     if(want IN_LIST can)
       set(build ${want})
