@@ -47,7 +47,12 @@ if(ECHORUN_ARCHIVES)
     ${PROJECT_SOURCE_DIR}/cmake/toolchains/*.cmake)
   string(REPLACE ".cmake" "" all "native;${files}")
   set(ECHORUN_ARCHIVE_TOOLCHAINS "" CACHE STRING
-    "The toolchains to build archives with (native, names of cmake/toolchains files), or all")
+    "The toolchains to build archives with (native, names of cmake/toolchains files), or empty")
+  set(unknown ${ECHORUN_ARCHIVE_TOOLCHAINS})
+  list(REMOVE_ITEM unknown ${all})
+  if(unknown)
+    message(FATAL_ERROR "ECHORUN_ARCHIVE_TOOLCHAINS: no toolchain ${unknown} among ${all}")
+  endif()
   echorun_archive_mtime(mtime)
   set(ECHORUN_ARCHIVES_MADE "")
   set(arches "")
@@ -87,6 +92,9 @@ if(ECHORUN_ARCHIVES)
       INSTALL_COMMAND ""
       LOG_CONFIGURE ON LOG_BUILD ON LOG_OUTPUT_ON_FAILURE ON)
   endforeach()
+  if(NOT archives)
+    message(FATAL_ERROR "No compiler for any archive was found")
+  endif()
   # Sorted names, in the form sha256sum -c reads, written whole or not at all.
   list(SORT archives)
   add_custom_command(OUTPUT SHA256SUMS
@@ -99,8 +107,10 @@ if(ECHORUN_ARCHIVES)
   return()
 endif()
 
-# Only a static build runs on any Linux of its architecture: a dynamic tree has no archive.
+# Only a static build runs on any Linux of its architecture.
 if(NOT ECHORUN_BUILD_USED MATCHES "static")
+  add_custom_target(archive COMMAND echo "The archive holds a static build: configure with "
+    "-DECHORUN_BUILD=auto" COMMAND false VERBATIM)
   return()
 endif()
 
@@ -147,7 +157,9 @@ string(REGEX REPLACE "-.*" "" libc ${ECHORUN_BUILD_USED})
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/archive-objects CONTENT
   "$<JOIN:$<TARGET_OBJECTS:echorun-objects-${libc}>,\n>\n")
 
-if(NOT ECHORUN_ARCH)
+if(NOT ECHORUN_ARCH AND CMAKE_CROSSCOMPILING)
+  set(ECHORUN_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+elseif(NOT ECHORUN_ARCH)
   echorun_toolchain(native ECHORUN_ARCH compiler emulator prefix)
 endif()
 set(ECHORUN_ARCHIVE_DIR ${PROJECT_BINARY_DIR} CACHE PATH "Where the archive target writes")
@@ -159,8 +171,8 @@ set(ECHORUN_ARCHIVE ${ECHORUN_ARCHIVE_DIR}/${name}.tar.gz)
 set(stage ${PROJECT_BINARY_DIR}/archive-stage)
 if(missing)
   # Shipping the binary without a notice its licence requires is no option.
-  add_custom_target(archive COMMAND ${CMAKE_COMMAND} -E echo "The archive needs ${missing}: "
-    "install the C library's -dev package, or set its ECHORUN_ path" COMMAND false)
+  add_custom_target(archive COMMAND echo "The archive needs the notices ${missing}: install "
+    "the C library's -dev package, or name them (ECHORUN_*_COPYRIGHT)" COMMAND false VERBATIM)
   return()
 endif()
 add_custom_command(OUTPUT ${ECHORUN_ARCHIVE}

@@ -64,24 +64,25 @@ endfunction()
 function(echorun_probe build out)
   set(dir ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes/${build})
   echorun_build_options(${build} compile link libs)
-  try_compile(linked ${dir} ${PROJECT_SOURCE_DIR}/cmake/static_probe.cpp
+  try_compile(ECHORUN_PROBE_LINKED ${dir} ${PROJECT_SOURCE_DIR}/cmake/static_probe.cpp
     COMPILE_DEFINITIONS -fno-exceptions -fno-rtti ${compile}
     LINK_OPTIONS ${link} LINK_LIBRARIES ${libs}
     COPY_FILE ${dir}/probe OUTPUT_VARIABLE log)
   file(WRITE ${dir}/output.txt "${log}")
-  set(status 0)
-  if(linked AND (CMAKE_CROSSCOMPILING_EMULATOR OR NOT CMAKE_CROSSCOMPILING))
+  set(status "it did not link")
+  if(ECHORUN_PROBE_LINKED AND (CMAKE_CROSSCOMPILING_EMULATOR OR NOT CMAKE_CROSSCOMPILING))
     execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${dir}/probe
       RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET TIMEOUT 60)
+  elseif(ECHORUN_PROBE_LINKED)
+    set(status 0)
   endif()
   set(${out} "" PARENT_SCOPE)
-  if(NOT linked OR NOT status STREQUAL "0")
-    set(${out} "does not link a static PIE that runs here (see ${dir}/output.txt)"
-      PARENT_SCOPE)
+  if(NOT status STREQUAL "0")
+    set(${out} "does not link a static PIE that runs here (${status}: see ${dir})" PARENT_SCOPE)
   endif()
 endfunction()
 
-# Of BUILDS, those that this machine can make, fastest first, in CAN; for each of the others,
+# The builds that this machine can make, fastest first, in CAN; for each of the others,
 # "BUILD: why not, and what to install" in WHY.
 function(echorun_probe_builds can_out why_out)
   set(can "")
@@ -93,9 +94,7 @@ function(echorun_probe_builds can_out why_out)
   foreach(build IN ITEMS musl-static glibc-static glibc-dynamic musl-dynamic)
     string(REGEX REPLACE "-.*" "" libc ${build})
     set(problem "")
-    if(NOT build IN_LIST ARGN)
-      continue()
-    elseif(NOT libc STREQUAL ECHORUN_SYSTEM_LIBC AND NOT build STREQUAL "musl-static")
+    if(NOT libc STREQUAL ECHORUN_SYSTEM_LIBC AND NOT build STREQUAL "musl-static")
       set(problem "the compiler's own C library is ${ECHORUN_SYSTEM_LIBC}")
     elseif(NOT libc STREQUAL ECHORUN_SYSTEM_LIBC AND NOT ECHORUN_MUSL_LIBDIR)
       set(problem "no musl for ${ECHORUN_MUSL_NAME} was found: install musl (Debian: \
@@ -104,7 +103,7 @@ apt-get install ${musl})")
       echorun_probe(${build} problem)
       if(problem AND libc STREQUAL "glibc")
         set(problem "glibc ${problem}: install glibc's static library (Debian: apt-get \
-install libc6-dev; Fedora: dnf install glibc-static)")
+install libc6-dev, Fedora: dnf install glibc-static)")
       elseif(problem)
         set(problem "musl ${ECHORUN_MUSL_LIBDIR} ${problem}")
       endif()
@@ -148,8 +147,6 @@ function(echorun_choose_build build_out line_out want sanitize can why)
       set(line "the fastest build")
     elseif("musl-static" IN_LIST can)
       set(line "musl-static starts faster: -DECHORUN_BUILD=auto")
-    elseif(NOT line) # only the build asked for was probed
-      set(line "as asked; -DECHORUN_BUILD=auto takes the fastest this machine makes")
     endif()
     if(want IN_LIST can)
       set(build ${want})

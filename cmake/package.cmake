@@ -7,7 +7,7 @@
 if(CPACK_ECHORUN_BUILD)
   if(NOT CPACK_ECHORUN_BUILD STREQUAL "glibc-dynamic")
     message(FATAL_ERROR "The Debian package holds the glibc-dynamic build, not "
-      "${CPACK_ECHORUN_BUILD}: cmake --workflow --preset deb makes it")
+      "${CPACK_ECHORUN_BUILD}: -DECHORUN_BUILD=glibc-dynamic (the deb preset) makes it")
   endif()
   find_program(DPKG_SHLIBDEPS_EXECUTABLE dpkg-shlibdeps)
   find_program(FILE_EXECUTABLE file)

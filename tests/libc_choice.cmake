@@ -8,7 +8,6 @@ include(${CMAKE_CURRENT_LIST_DIR}/../cmake/libc.cmake)
 # The builds the probes found possible; why musl-static was not.
 set(all musl-static glibc-static glibc-dynamic)
 set(no_libc_a glibc-static glibc-dynamic)
-set(dynamic glibc-dynamic)
 set(no_musl "musl-static: no musl was found: install musl")
 set(none "")
 set(cases
@@ -17,19 +16,13 @@ set(cases
   auto            OFF      no_libc_a no_musl "glibc-static. musl-static starts faster, but no musl"
   auto            ON       all       none    "glibc-dynamic. as the sanitizers need$"
   glibc-dynamic   OFF      all       none    "musl-static starts faster: -DECHORUN_BUILD=auto$"
-  glibc-dynamic   OFF      dynamic   none    "glibc-dynamic. as asked. -DECHORUN_BUILD=auto takes"
   musl-static     OFF      no_libc_a no_musl "^ECHORUN_BUILD=musl-static: no musl was found"
   glibc-static    ON       all       none    "^ECHORUN_SANITIZE needs -DECHORUN_BUILD=glibc-dyn"
   static          OFF      all       none    "^ECHORUN_BUILD is 'static': use one of auto, musl-")
-set(failed 0)
 while(cases)
   list(POP_FRONT cases want sanitize can why expected)
   echorun_choose_build(build said ${want} ${sanitize} "${${can}}" "${${why}}")
   if(NOT said MATCHES "${expected}")
     message(SEND_ERROR "${want}, sanitize ${sanitize}, ${can}: got \"${said}\"")
-    set(failed 1)
   endif()
 endwhile()
-if(failed)
-  message(FATAL_ERROR "The choice of build is wrong (above)")
-endif()
