@@ -7,24 +7,19 @@
 # archive in a tree of its own, and SHA256SUMS covers them; ECHORUN_ARCHIVE_TOOLCHAINS names
 # fewer, each then required.
 
-# What toolchain NAME builds for: ARCH, the COMPILER, the EMULATOR of its programs and the
-# PREFIX of its binutils, read in this function's scope so that nothing the toolchain file sets
-# reaches this tree's build.
+# What toolchain NAME builds for: Debian's name for the machine, the COMPILER, the EMULATOR of
+# its programs and the PREFIX of its binutils, read in this function's scope so that nothing the
+# toolchain file sets reaches this tree's build.
 function(echorun_toolchain name arch_out compiler_out emulator_out prefix_out)
   set(CMAKE_CROSSCOMPILING_EMULATOR "")
   set(echorun_triplet "")
-  if(name STREQUAL "native")
-    find_program(DPKG_EXECUTABLE dpkg)
-    set(ECHORUN_ARCH ${CMAKE_HOST_SYSTEM_PROCESSOR})
-    if(DPKG_EXECUTABLE)
-      execute_process(COMMAND ${DPKG_EXECUTABLE} --print-architecture
-        OUTPUT_VARIABLE ECHORUN_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE)
-    endif()
-  else()
+  set(arch ${ECHORUN_ARCH})
+  if(NOT name STREQUAL "native")
     include(${PROJECT_SOURCE_DIR}/cmake/toolchains/${name}.cmake)
+    echorun_machine(${echorun_triplet} musl arch)
     set(echorun_triplet ${echorun_triplet}-)
   endif()
-  set(${arch_out} ${ECHORUN_ARCH} PARENT_SCOPE)
+  set(${arch_out} ${arch} PARENT_SCOPE)
   set(${compiler_out} ${CMAKE_CXX_COMPILER} PARENT_SCOPE)
   set(${emulator_out} "${CMAKE_CROSSCOMPILING_EMULATOR}" PARENT_SCOPE)
   set(${prefix_out} "${echorun_triplet}" PARENT_SCOPE)
@@ -106,61 +101,30 @@ if(ECHORUN_ARCHIVES)
   return()
 endif()
 
-# Only a static build runs on any Linux of its architecture.
-if(NOT ECHORUN_BUILD_USED MATCHES "static")
-  add_custom_target(archive COMMAND echo "The archive holds a static build: configure with "
-    "-DECHORUN_BUILD=auto" COMMAND false VERBATIM)
+# Only a static build runs on any Linux of its architecture, and only musl's licence, MIT, asks
+# no more than its notice of whoever passes a copy on: glibc's, the LGPL, would ask for its
+# source or a written offer of it beside every archive.
+if(NOT ECHORUN_BUILD_USED STREQUAL "musl-static")
+  add_custom_target(archive COMMAND echo "The archive holds the musl-static build, not "
+    "${ECHORUN_BUILD_USED}: configure with -DECHORUN_BUILD=musl-static (Debian: apt-get install "
+    "musl-dev)" COMMAND false VERBATIM)
   return()
 endif()
 
-# The notices that the licences of the C library and of GCC's runtime ask to travel with a
-# static copy of them: the build machine's documents, outside a cross build's find root.
+# The notices that the licences of musl and of GCC's runtime ask to travel with a static copy of
+# them: the build machine's documents, outside a cross build's find root.
 set(notices ${CMAKE_CURRENT_BINARY_DIR}/notices)
+find_file(ECHORUN_MUSL_COPYRIGHT NAMES copyright COPYRIGHT NO_DEFAULT_PATH
+  NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/doc/musl-dev /usr/share/doc/musl /usr/lib/musl
+  DOC "musl's copyright notice, shipped with a static echorun")
 configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.libgcc ${notices}/NOTICE.libgcc COPYONLY)
-set(wanted NOTICE.libgcc)
-if(ECHORUN_BUILD_USED MATCHES "^musl")
-  find_file(ECHORUN_MUSL_COPYRIGHT NAMES copyright COPYRIGHT NO_DEFAULT_PATH
-    NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/doc/musl-dev /usr/share/doc/musl /usr/lib/musl
-    DOC "musl's copyright notice, shipped with a static echorun")
-  set(found COPYRIGHT.musl=${ECHORUN_MUSL_COPYRIGHT})
-else()
-  find_file(ECHORUN_LGPL_TEXT NAMES LGPL-2.1 COPYING.LIB NO_DEFAULT_PATH
-    NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/common-licenses
-    DOC "The text of the LGPL 2.1, shipped with a static echorun")
-  find_file(ECHORUN_GLIBC_COPYRIGHT NAMES copyright NO_DEFAULT_PATH
-    NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/doc/libc6-dev /usr/share/doc/libc6
-    DOC "glibc's copyright notices, shipped with a static echorun")
-  set(found LGPL-2.1=${ECHORUN_LGPL_TEXT} COPYRIGHT.glibc=${ECHORUN_GLIBC_COPYRIGHT})
-  configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.glibc.in ${notices}/NOTICE.glibc @ONLY)
-  list(APPEND wanted NOTICE.glibc)
+set(wanted ${notices}/COPYRIGHT.musl ${notices}/NOTICE.libgcc)
+if(ECHORUN_MUSL_COPYRIGHT)
+  configure_file(${ECHORUN_MUSL_COPYRIGHT} ${notices}/COPYRIGHT.musl COPYONLY)
 endif()
-set(missing "")
-foreach(pair IN LISTS found)
-  string(REGEX REPLACE "=.*" "" notice ${pair})
-  string(REGEX REPLACE "^[^=]*=" "" file ${pair})
-  if(file)
-    configure_file(${file} ${notices}/${notice} COPYONLY)
-    list(APPEND wanted ${notice})
-  else()
-    list(APPEND missing ${notice})
-  endif()
-endforeach()
-list(SORT wanted)
-list(TRANSFORM wanted PREPEND ${notices}/)
 # Whoever copies an installed static echorun copies the code these are for.
 install(FILES ${wanted} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The objects echorun was linked from, one a line: the stripped binary has no symbols left to
-# judge its stack protector by, its objects do.
-string(REGEX REPLACE "-.*" "" libc ${ECHORUN_BUILD_USED})
-file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/archive-objects CONTENT
-  "$<JOIN:$<TARGET_OBJECTS:echorun-objects-${libc}>,\n>\n")
-
-if(NOT ECHORUN_ARCH AND CMAKE_CROSSCOMPILING)
-  set(ECHORUN_ARCH ${CMAKE_SYSTEM_PROCESSOR})
-elseif(NOT ECHORUN_ARCH)
-  echorun_toolchain(native ECHORUN_ARCH compiler emulator prefix)
-endif()
 set(ECHORUN_ARCHIVE_DIR ${PROJECT_BINARY_DIR} CACHE PATH "Where the archive target writes")
 if(NOT DEFINED ECHORUN_ARCHIVE_MTIME)
   echorun_archive_mtime(ECHORUN_ARCHIVE_MTIME)
@@ -168,10 +132,10 @@ endif()
 set(name echorun-${PROJECT_VERSION}-linux-${ECHORUN_ARCH})
 set(ECHORUN_ARCHIVE ${ECHORUN_ARCHIVE_DIR}/${name}.tar.gz)
 set(stage ${PROJECT_BINARY_DIR}/archive-stage)
-if(missing)
-  # Shipping the binary without a notice its licence requires is no option.
-  add_custom_target(archive COMMAND echo "The archive needs the notices ${missing}: install "
-    "the C library's -dev package, or name them (ECHORUN_*_COPYRIGHT)" COMMAND false VERBATIM)
+if(NOT ECHORUN_MUSL_COPYRIGHT)
+  # Shipping the binary without the notice its licence requires is no option.
+  add_custom_target(archive COMMAND echo "The archive needs musl's copyright notice: install "
+    "musl-dev, or name it (ECHORUN_MUSL_COPYRIGHT)" COMMAND false VERBATIM)
   return()
 endif()
 add_custom_command(OUTPUT ${ECHORUN_ARCHIVE}

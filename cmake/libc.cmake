@@ -7,23 +7,63 @@
 # variables its caller names; the file, once included, has found ECHORUN_SYSTEM_LIBC and
 # ECHORUN_MUSL_NAME, ECHORUN_MUSL_INCLUDE and ECHORUN_MUSL_LIBDIR for echorun_build_options.
 
-# The compiler's own C library, as its target's name says, and musl's name for the target: the
-# triplet without vendor, i386 for any x86-32, arm for any ARM, the ABI's gnu made musl
-# (arm-linux-gnueabihf gives arm-linux-musleabihf), 64-bit MIPS's default ABI unnamed.  Where
-# Debian's musl-dev installed that, its headers and libraries, else empty.
-function(echorun_find_libc libc_out musl_name_out musl_include_out musl_lib_out)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine
-    OUTPUT_VARIABLE machine OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  set(libc glibc)
-  if(machine MATCHES "-musl")
-    set(libc musl)
+# What the compiler prints for ARGS, asked with the tree's flags and target, as these choose
+# the machine (-m32) and with it the start files and libraries.
+function(echorun_ask out)
+  separate_arguments(flags UNIX_COMMAND "${CMAKE_CXX_FLAGS}")
+  if(CMAKE_CXX_COMPILER_TARGET)
+    list(APPEND flags --target=${CMAKE_CXX_COMPILER_TARGET})
   endif()
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${flags} ${ARGN}
+    OUTPUT_VARIABLE answer OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  set(${out} "${answer}" PARENT_SCOPE)
+endfunction()
+
+# musl's name for TRIPLET, and Debian's name for its machine: the triplet without vendor, i386
+# for any x86-32, arm for any ARM, the ABI's gnu made musl (arm-linux-gnueabihf gives
+# arm-linux-musleabihf), 64-bit MIPS's default ABI unnamed.  A machine Debian has no port for
+# keeps its processor's name.
+function(echorun_machine triplet musl_name_out arch_out)
   string(REGEX REPLACE "^([^-]+)-(.+-)?linux(-gnu|-musl)?(abi64)?" "\\1-linux-musl"
-    name "${machine}")
+    name "${triplet}")
   string(REGEX REPLACE "^i[3-6]86-" "i386-" name "${name}")
   string(REGEX REPLACE "^armv[0-9a-z]*-" "arm-" name "${name}")
+  set(debian
+    x86_64-linux-musl amd64  aarch64-linux-musl arm64  arm-linux-musleabi armel
+    arm-linux-musleabihf armhf  i386-linux-musl i386  mips64el-linux-musl mips64el
+    powerpc64le-linux-musl ppc64el  riscv64-linux-musl riscv64  s390x-linux-musl s390x)
+  string(REGEX REPLACE "-.*" "" arch "${name}")
+  list(FIND debian "${name}" at)
+  if(at GREATER_EQUAL 0)
+    math(EXPR at "${at} + 1")
+    list(GET debian ${at} arch)
+  endif()
+  set(${musl_name_out} ${name} PARENT_SCOPE)
+  set(${arch_out} ${arch} PARENT_SCOPE)
+endfunction()
+
+# The compiler's own C library, as its target's name says; musl's name for the machine and
+# Debian's; where Debian's musl-dev installed that musl, its headers and libraries, else empty.
+# The machine is the compiler's multiarch name where it has one, as gcc -m32 -dumpmachine names
+# the default machine; without one, a flag that chooses the machine cannot be followed.
+function(echorun_find_libc libc_out musl_name_out musl_include_out musl_lib_out arch_out)
+  echorun_ask(target -dumpmachine)
+  echorun_ask(machine -print-multiarch)
+  if(NOT machine AND CMAKE_CXX_FLAGS MATCHES "(^| )(-m(32|64|x32|abi=[^ ]*|big-endian|little-endian))")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} names no multiarch target, so the machine that "
+      "${CMAKE_MATCH_2} in CMAKE_CXX_FLAGS chooses is unknown: name it with "
+      "CMAKE_CXX_COMPILER_TARGET, or use a compiler for that machine")
+  elseif(NOT machine)
+    set(machine ${target})
+  endif()
+  set(libc glibc)
+  if(target MATCHES "-musl")
+    set(libc musl)
+  endif()
+  echorun_machine(${machine} name arch)
   set(${libc_out} ${libc} PARENT_SCOPE)
   set(${musl_name_out} ${name} PARENT_SCOPE)
+  set(${arch_out} ${arch} PARENT_SCOPE)
   set(${musl_include_out} "" PARENT_SCOPE)
   set(${musl_lib_out} "" PARENT_SCOPE)
   if(libc STREQUAL "glibc" AND EXISTS /usr/lib/${name}/libc.a)
@@ -46,8 +86,7 @@ function(echorun_build_options build compile_out link_out libs_out)
   elseif(build STREQUAL "musl-static" AND ECHORUN_MUSL_LIBDIR)
     set(lib ${ECHORUN_MUSL_LIBDIR})
     foreach(piece IN ITEMS crtbeginS.o crtendS.o libgcc.a)
-      execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${piece}
-        OUTPUT_VARIABLE ${piece} OUTPUT_STRIP_TRAILING_WHITESPACE)
+      echorun_ask(${piece} -print-file-name=${piece})
     endforeach()
     list(APPEND compile -nostdinc -nostdinc++ -isystem ${ECHORUN_MUSL_INCLUDE})
     set(link -static LINKER:-pie,--no-dynamic-linker,-z,text -nostdlib -nostartfiles
@@ -60,8 +99,17 @@ function(echorun_build_options build compile_out link_out libs_out)
 endfunction()
 
 # Links and runs the probe as BUILD; OUT is empty when that worked, else why not.  A cross build
-# with no emulator takes a link for a yes.
+# with no emulator takes a link for a yes; one whose emulator is missing stops, as nothing it
+# builds could be run.
 function(echorun_probe build out)
+  list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 emulator)
+  if(emulator)
+    find_program(ECHORUN_EMULATOR ${emulator})
+    if(NOT ECHORUN_EMULATOR)
+      message(FATAL_ERROR "No ${emulator}, the emulator that runs what this tree builds: install "
+        "qemu-user (Debian: apt-get install qemu-user)")
+    endif()
+  endif()
   set(dir ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes/${build})
   echorun_build_options(${build} compile link libs)
   try_compile(ECHORUN_PROBE_LINKED ${dir} ${PROJECT_SOURCE_DIR}/cmake/static_probe.cpp
@@ -167,4 +215,5 @@ set(ECHORUN_BUILD auto CACHE STRING
   "Build of echorun: auto, musl-static, glibc-static, glibc-dynamic or musl-dynamic")
 set_property(CACHE ECHORUN_BUILD PROPERTY STRINGS
   auto musl-static glibc-static glibc-dynamic musl-dynamic)
-echorun_find_libc(ECHORUN_SYSTEM_LIBC ECHORUN_MUSL_NAME ECHORUN_MUSL_INCLUDE ECHORUN_MUSL_LIBDIR)
+echorun_find_libc(ECHORUN_SYSTEM_LIBC ECHORUN_MUSL_NAME ECHORUN_MUSL_INCLUDE ECHORUN_MUSL_LIBDIR
+  ECHORUN_ARCH)

@@ -44,10 +44,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# dpkg's architecture, or a cross build's toolchain file's.
-if(CMAKE_CROSSCOMPILING)
-  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ECHORUN_ARCH})
-endif()
+# Debian's name for the machine the compiler builds for, which dpkg's may not be.
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ECHORUN_ARCH})
 # CPack makes the parent directories itself, 0775 under a group-writable umask, which Debian
 # does not ship.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE

@@ -3,27 +3,21 @@
 # archive_test: the `archive` target of a static build gives ARCHIVE,
 # echorun-VERSION-linux-ARCH.tar.gz holding one directory of that name with
 # exactly the stripped binary, its manual page, LICENSE and the notices of
-# the C library it was linked with, owned by root with their modes; the
+# musl and GCC's runtime linked into it, owned by root with their modes; the
 # binary is for the machine its objects were compiled for, needs no loader
 # and no shared library, and packing again gives the same bytes.  It leaves
 # the archive unpacked in UNPACK_DIR, for the tests that run the binary.
 #
-# Usage: archive_test.sh CMAKE BUILD_DIR ARCHIVE LIBC(glibc|musl) UNPACK_DIR
+# Usage: archive_test.sh CMAKE BUILD_DIR ARCHIVE UNPACK_DIR
 # READELF in the environment names the target's readelf (default readelf).
 set -euo pipefail
-cmake=$1 build=$2 archive=$3 libc=$4 unpacked=$5
+cmake=$1 build=$2 archive=$3 unpacked=$4
 readelf=${READELF:-readelf}
 
 source "$(dirname "$0")/lib.sh"
 needs tar:tar gzip:gzip "$readelf":binutils sha256sum:coreutils
 
-# The notices that each C library's licence asks to travel with a static
-# copy of it; GCC's runtime pieces come with every one.
-case $libc in
-glibc) notices=(COPYRIGHT.glibc LGPL-2.1 NOTICE.glibc NOTICE.libgcc) ;;
-musl) notices=(COPYRIGHT.musl NOTICE.libgcc) ;;
-*) fail "no notices known for C library '$libc'" ;;
-esac
+notices=(COPYRIGHT.musl NOTICE.libgcc)
 
 name=$(basename "$archive" .tar.gz)
 pack() {
@@ -70,8 +64,8 @@ done
 machine() {
 	"$readelf" -h "$1" | sed -En 's/^ *(Class|Data|Machine): *//p' | paste -sd /
 }
-object=$(head -n 1 "$build/archive-objects")
-[ -f "$object" ] || fail "no object listed in $build/archive-objects"
+object=$(head -n 1 "$build/echorun.objects")
+[ -f "$object" ] || fail "no object listed in $build/echorun.objects"
 [ "$(machine "$bin")" = "$(machine "$object")" ] ||
 	fail "echorun is for $(machine "$bin"), its objects for $(machine "$object")"
 

@@ -5,23 +5,28 @@
 # and exits 0 when all hold, 1 when any does not, 2 on a usage error or a
 # file that binutils cannot read.
 #
-# Usage: check_hardening.sh BINARY [OBJECT...]
+# Usage: check_hardening.sh [--elf-only] BINARY [OBJECT...]
 #
 # READELF and NM name the tools (default readelf, nm): a cross build passes
-# the target's.  The stack protector is judged from echorun's own OBJECTs
-# when given, since a static C library brings its own protected code and
-# handler whatever flags echorun was compiled with; without them, from a
-# dynamic binary's imports, and a static binary is refused.
+# the target's.  RELRO is judged where it acts, in a running echorun, unless
+# --elf-only (a binary for another machine): the file's GNU_RELRO segment
+# alone says nothing of whether its start-up applied it.  The stack
+# protector is judged from echorun's own OBJECTs when given, since a static
+# C library brings its own protected code and handler whatever flags echorun
+# was compiled with; without them, from a dynamic binary's imports, and a
+# binary that imports no C library is refused.
 set -eu
 
 readelf=${READELF:-readelf}
 nm=${NM:-nm}
 
 usage() {
-	echo "usage: check_hardening.sh BINARY [OBJECT...]" >&2
+	echo "usage: check_hardening.sh [--elf-only] BINARY [OBJECT...]" >&2
 	exit 2
 }
 
+run=yes
+[ "${1:-}" != --elf-only ] || { run=no && shift; }
 [ $# -ge 1 ] || usage
 case $1 in -*) usage ;; esac
 binary=$1
@@ -69,12 +74,47 @@ elif [ -n "$(segment INTERP)" ]; then
 	verdict PIE yes "ELF type DYN with an interpreter"
 else
 	verdict PIE no "ELF type DYN without PIE flag or interpreter: a shared library"
+	run=no
 fi
 
-if [ -n "$(segment GNU_RELRO)" ]; then
-	verdict RELRO yes "GNU_RELRO segment"
-else
+# The pages wholly inside GNU_RELRO, rounded as a loader rounds them, must
+# not be writable in the maps of a running echorun, which its command reads
+# while echorun waits.  The load address is where the file's first page is
+# mapped, less the first segment's address (0 in a PIE).
+relro_at_run_time() { # OFFSET VADDR PADDR FILESZ MEMSZ
+	page=$(getconf PAGESIZE)
+	first=$(segment LOAD | head -n 1 | awk '{ print $3 }')
+	file=$(readlink -f "$binary")
+	maps=$("$file" 'cat /proc/$PPID/maps') ||
+		{ verdict RELRO no "it did not run: exit $?" && return; }
+	maps=$(printf '%s\n' "$maps" | sed 1d) # the echo
+	start=$(printf '%s\n' "$maps" |
+		awk -v file="$file" '$6 == file && $3 ~ /^0+$/ { sub(/-.*/, "", $1); print $1; exit }')
+	[ -n "$start" ] ||
+		{ verdict RELRO no "$file is not in the maps its command read" && return; }
+	base=$((0x$start - ($first & -page)))
+	low=$(((base + $2) & -page)) high=$(((base + $2 + $5) & -page))
+	[ "$low" -lt "$high" ] ||
+		{ verdict RELRO yes "GNU_RELRO segment, less than a $page-byte page" && return; }
+	writable=$(printf '%s\n' "$maps" | while read -r range perms rest; do
+		from=$((0x${range%-*})) to=$((0x${range#*-}))
+		[ "$from" -ge "$high" ] || [ "$to" -le "$low" ] ||
+			case $perms in *w*) printf ' %s' "$range" ;; esac
+	done)
+	if [ -n "$writable" ]; then
+		verdict RELRO no "GNU_RELRO segment, writable while echorun runs:$writable"
+	else
+		verdict RELRO yes "GNU_RELRO segment, read-only while echorun runs"
+	fi
+}
+relro=$(segment GNU_RELRO)
+if [ -z "$relro" ]; then
 	verdict RELRO no "no GNU_RELRO segment"
+elif [ "$run" = no ]; then
+	verdict RELRO yes "GNU_RELRO segment, not run here"
+else
+	# shellcheck disable=SC2086 # the segment's fields are words
+	relro_at_run_time ${relro#*GNU_RELRO}
 fi
 
 # Without a dynamic section (a static non-PIE), the linker has resolved

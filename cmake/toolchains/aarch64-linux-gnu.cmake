@@ -1,6 +1,5 @@
 # SPDX-License-Identifier: MIT
 # Debian's arm64, built with g++-aarch64-linux-gnu and run under qemu-aarch64.
-set(ECHORUN_ARCH arm64)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(echorun_triplet aarch64-linux-gnu)
 set(echorun_qemu aarch64)
