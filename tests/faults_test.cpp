@@ -47,6 +47,8 @@ void fork_sleeper()
 // would report late.
 TEST(Faults, ForkFails)
 {
+	if (const std::string why = seccomp_refused(); !why.empty())
+		ECHORUN_SKIP(why);
 	const struct {
 		const char *name;
 		bool inherits_a_child;
@@ -76,6 +78,8 @@ TEST(Faults, ForkFails)
 // the filter, so the command is a builtin that needs no wait of its own.
 TEST(Faults, WaitFails)
 {
+	if (const std::string why = seccomp_refused(); !why.empty())
+		ECHORUN_SKIP(why);
 	const outcome o =
 		launch({.argv = {"echorun", "echo ran"},
 			.env = no_leak_checker,

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <seccomp.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 std::function<void()> syscalls_fail(std::vector<std::string> names, int error)
@@ -33,4 +34,22 @@ std::function<void()> syscalls_fail(std::vector<std::string> names, int error)
 			_exit(125);
 		}
 	};
+}
+
+// Tried in a child of its own, as a filter once loaded stays.
+std::string seccomp_refused()
+{
+	const pid_t pid = fork();
+	if (pid == 0) {
+		scmp_filter_ctx ctx = seccomp_init(SCMP_ACT_ALLOW);
+		_exit(ctx == nullptr ? EINVAL : -seccomp_load(ctx));
+	}
+	int status = 0;
+	if (pid == -1 || waitpid(pid, &status, 0) != pid)
+		return std::string("cannot try a seccomp filter: ") +
+		       strerror(errno);
+	if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+		return "";
+	return std::string("a seccomp filter is refused: ") +
+	       strerror(WIFEXITED(status) ? WEXITSTATUS(status) : ECHILD);
 }

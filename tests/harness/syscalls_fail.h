@@ -17,4 +17,7 @@
 // serves every machine.
 std::function<void()> syscalls_fail(std::vector<std::string> names, int error);
 
+// Empty when this kernel loads a seccomp filter, else its reason for not.
+std::string seccomp_refused();
+
 #endif
