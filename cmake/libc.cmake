@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Which build of echorun this tree makes, named by its C library and linking: musl-static,
 # glibc-static, glibc-dynamic, or musl-dynamic where the compiler's own C library is musl; auto
-# takes the first of the first three that links and runs here.  A static build is probed by
+# takes the first of these that links and runs here.  A static build is probed by
 # linking cmake/static_probe.cpp as echorun would be and running it (under the emulator in a
 # cross build), never judged from the machine's name.  Each function returns what it decides in
 # variables its caller names; the file, once included, has found ECHORUN_SYSTEM_LIBC and
