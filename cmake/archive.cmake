@@ -105,9 +105,9 @@ endif()
 # no more than its notice of whoever passes a copy on: glibc's, the LGPL, would ask for its
 # source or a written offer of it beside every archive.
 if(NOT ECHORUN_BUILD_USED STREQUAL "musl-static")
-  add_custom_target(archive COMMAND echo "The archive holds the musl-static build, not "
-    "${ECHORUN_BUILD_USED}: configure with -DECHORUN_BUILD=musl-static (Debian: apt-get install "
-    "musl-dev)" COMMAND false VERBATIM)
+  add_custom_target(archive COMMAND echo "The archive holds the musl-static build, not \
+${ECHORUN_BUILD_USED}: configure with -DECHORUN_BUILD=musl-static (Debian: apt-get install \
+musl-dev)" COMMAND false VERBATIM)
   return()
 endif()
 
@@ -134,8 +134,8 @@ set(ECHORUN_ARCHIVE ${ECHORUN_ARCHIVE_DIR}/${name}.tar.gz)
 set(stage ${PROJECT_BINARY_DIR}/archive-stage)
 if(NOT ECHORUN_MUSL_COPYRIGHT)
   # Shipping the binary without the notice its licence requires is no option.
-  add_custom_target(archive COMMAND echo "The archive needs musl's copyright notice: install "
-    "musl-dev, or name it (ECHORUN_MUSL_COPYRIGHT)" COMMAND false VERBATIM)
+  add_custom_target(archive COMMAND echo "The archive needs musl's copyright notice: install \
+musl-dev, or name it (ECHORUN_MUSL_COPYRIGHT)" COMMAND false VERBATIM)
   return()
 endif()
 add_custom_command(OUTPUT ${ECHORUN_ARCHIVE}

@@ -88,8 +88,9 @@ relro_at_run_time() { # OFFSET VADDR PADDR FILESZ MEMSZ
 	maps=$("$file" 'cat /proc/$PPID/maps') ||
 		{ verdict RELRO no "it did not run: exit $?" && return; }
 	maps=$(printf '%s\n' "$maps" | sed 1d) # the echo
-	start=$(printf '%s\n' "$maps" |
-		awk -v file="$file" '$6 == file && $3 ~ /^0+$/ { sub(/-.*/, "", $1); print $1; exit }')
+	start=$(printf '%s\n' "$maps" | while read -r range perms offset dev inode path; do
+		[ "$path" != "$file" ] || [ $((0x$offset)) != 0 ] || { echo "${range%-*}" && break; }
+	done)
 	[ -n "$start" ] ||
 		{ verdict RELRO no "$file is not in the maps its command read" && return; }
 	base=$((0x$start - ($first & -page)))
