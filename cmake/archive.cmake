@@ -1,11 +1,10 @@
 # SPDX-License-Identifier: MIT
-# The static archive, and the set of them.  In a static tree, the `archive` target writes
-# echorun-VERSION-linux-ARCH.tar.gz, ARCH being Debian's name (which tells armel from armhf):
-# the stripped binary, its manual page, LICENSE and the notices of what the link copied into it,
-# in bytes that depend on the sources alone.  With ECHORUN_ARCHIVES, each toolchain whose
-# compiler is installed ("native", and each file of cmake/toolchains) builds its musl-static
-# archive in a tree of its own, and SHA256SUMS covers them; ECHORUN_ARCHIVE_TOOLCHAINS names
-# fewer, each then required.
+# The static archive, and the set of them.  In a musl-static tree, the `archive` target writes
+# echorun-VERSION-linux-ARCH.tar.gz (ARCH is Debian's name): the stripped binary, its manual
+# page, LICENSE and the notices of what the link copied into it, in bytes that depend on the
+# sources alone.  With ECHORUN_ARCHIVES, each toolchain whose compiler is installed ("native",
+# each file of cmake/toolchains, or those ECHORUN_ARCHIVE_TOOLCHAINS requires) builds its
+# archive in a tree of its own, and SHA256SUMS covers them.
 
 # What toolchain NAME builds for: Debian's name for the machine, the COMPILER, the EMULATOR of
 # its programs and the PREFIX of its binutils, read in this function's scope so that nothing the
@@ -117,11 +116,15 @@ set(notices ${CMAKE_CURRENT_BINARY_DIR}/notices)
 find_file(ECHORUN_MUSL_COPYRIGHT NAMES copyright COPYRIGHT NO_DEFAULT_PATH
   NO_CMAKE_FIND_ROOT_PATH PATHS /usr/share/doc/musl-dev /usr/share/doc/musl /usr/lib/musl
   DOC "musl's copyright notice, shipped with a static echorun")
+if(NOT ECHORUN_MUSL_COPYRIGHT)
+  # Shipping the binary without the notice its licence requires is no option.
+  add_custom_target(archive COMMAND echo "The archive needs musl's copyright notice: install \
+musl-dev, or name it (ECHORUN_MUSL_COPYRIGHT)" COMMAND false VERBATIM)
+  return()
+endif()
+configure_file(${ECHORUN_MUSL_COPYRIGHT} ${notices}/COPYRIGHT.musl COPYONLY)
 configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.libgcc ${notices}/NOTICE.libgcc COPYONLY)
 set(wanted ${notices}/COPYRIGHT.musl ${notices}/NOTICE.libgcc)
-if(ECHORUN_MUSL_COPYRIGHT)
-  configure_file(${ECHORUN_MUSL_COPYRIGHT} ${notices}/COPYRIGHT.musl COPYONLY)
-endif()
 # Whoever copies an installed static echorun copies the code these are for.
 install(FILES ${wanted} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -132,12 +135,6 @@ endif()
 set(name echorun-${PROJECT_VERSION}-linux-${ECHORUN_ARCH})
 set(ECHORUN_ARCHIVE ${ECHORUN_ARCHIVE_DIR}/${name}.tar.gz)
 set(stage ${PROJECT_BINARY_DIR}/archive-stage)
-if(NOT ECHORUN_MUSL_COPYRIGHT)
-  # Shipping the binary without the notice its licence requires is no option.
-  add_custom_target(archive COMMAND echo "The archive needs musl's copyright notice: install \
-musl-dev, or name it (ECHORUN_MUSL_COPYRIGHT)" COMMAND false VERBATIM)
-  return()
-endif()
 add_custom_command(OUTPUT ${ECHORUN_ARCHIVE}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/${name}

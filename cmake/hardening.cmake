@@ -1,15 +1,10 @@
 # SPDX-License-Identifier: MIT
 # The hardening of every build of echorun, in one list: echorun_hardening. Each compiler flag is
 # added where the compiler takes it without a warning (clang takes another machine's with one),
-# not from a table of machines:
-#   -fstack-protector-all         a canary check in every function, main and
-#                                 run_command too (the one array is in a
-#                                 function that never returns, where clang
-#                                 puts none under -strong)
-#   -fstack-clash-protection      probes each page of a large frame
-#   -fcf-protection               x86's marks for branch targets and returns
-#   -mbranch-protection=standard  arm64's signed return addresses
-# and for every link full RELRO, immediate binding and no executable stack.
+# not from a table of machines: a canary check in every function (the one array is in a function
+# that never returns, where clang puts none under -strong), probes of each page of a large frame,
+# x86's marks for branch targets and returns, arm64's signed return addresses; and for every
+# link full RELRO, immediate binding and no executable stack.
 include(CheckCXXCompilerFlag)
 add_library(echorun_hardening INTERFACE)
 set(CMAKE_REQUIRED_QUIET ON)

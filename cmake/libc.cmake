@@ -1,11 +1,9 @@
 # SPDX-License-Identifier: MIT
-# Which build of echorun this tree makes, named by its C library and linking: musl-static,
-# glibc-static, glibc-dynamic, or musl-dynamic where the compiler's own C library is musl; auto
-# takes the first of these that links and runs here.  A static build is probed by
-# linking cmake/static_probe.cpp as echorun would be and running it (under the emulator in a
-# cross build), never judged from the machine's name.  Each function returns what it decides in
-# variables its caller names; the file, once included, has found ECHORUN_SYSTEM_LIBC and
-# ECHORUN_MUSL_NAME, ECHORUN_MUSL_INCLUDE and ECHORUN_MUSL_LIBDIR for echorun_build_options.
+# Which build of echorun this tree makes: musl-static, glibc-static, glibc-dynamic, or
+# musl-dynamic where the compiler's own C library is musl; auto takes the first of these that
+# links and runs here, as a probe linked like echorun and run (under the emulator in a cross
+# build) shows.  Functions return what they decide in variables their caller names; once
+# included, the file has found ECHORUN_SYSTEM_LIBC, ECHORUN_MUSL_NAME, _LIBDIR and ECHORUN_ARCH.
 
 # What the compiler prints for ARGS, asked with the tree's flags and target, as these choose
 # the machine (-m32) and with it the start files and libraries.
@@ -39,16 +37,16 @@ mips64el=mips64el powerpc64le=ppc64el riscv64=riscv64 s390x=s390x " MATCHES " ${
 endfunction()
 
 # The compiler's own C library, as its target's name says; musl's name for the machine and
-# Debian's; where Debian's musl-dev installed that musl, its headers and libraries, else empty.
+# Debian's; where Debian's musl-dev installed that musl, its libraries (its headers are in
+# /usr/include/NAME), else empty.
 # The machine is the compiler's multiarch name where it has one, as gcc -m32 -dumpmachine names
 # the default machine; without one, a flag that chooses the machine cannot be followed.
-function(echorun_find_libc libc_out musl_name_out musl_include_out musl_lib_out arch_out)
+function(echorun_find_libc libc_out musl_name_out musl_lib_out arch_out)
   echorun_ask(target -dumpmachine)
   echorun_ask(machine -print-multiarch)
   if(NOT machine AND CMAKE_CXX_FLAGS MATCHES "(^| )(-m(32|64|x32|abi=[^ ]*|big-endian|little-endian))")
-    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} names no multiarch target, so the machine that "
-      "${CMAKE_MATCH_2} in CMAKE_CXX_FLAGS chooses is unknown: name it with "
-      "CMAKE_CXX_COMPILER_TARGET, or use a compiler for that machine")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} names no multiarch target: the machine that "
+      "${CMAKE_MATCH_2} in CMAKE_CXX_FLAGS chooses is unknown (set CMAKE_CXX_COMPILER_TARGET)")
   elseif(NOT machine)
     set(machine ${target})
   endif()
@@ -60,10 +58,8 @@ function(echorun_find_libc libc_out musl_name_out musl_include_out musl_lib_out 
   set(${libc_out} ${libc} PARENT_SCOPE)
   set(${musl_name_out} ${name} PARENT_SCOPE)
   set(${arch_out} ${arch} PARENT_SCOPE)
-  set(${musl_include_out} "" PARENT_SCOPE)
   set(${musl_lib_out} "" PARENT_SCOPE)
   if(libc STREQUAL "glibc" AND EXISTS /usr/lib/${name}/libc.a)
-    set(${musl_include_out} /usr/include/${name} PARENT_SCOPE)
     set(${musl_lib_out} /usr/lib/${name} PARENT_SCOPE)
   endif()
 endfunction()
@@ -84,7 +80,7 @@ function(echorun_build_options build compile_out link_out libs_out)
     foreach(piece IN ITEMS crtbeginS.o crtendS.o libgcc.a)
       echorun_ask(${piece} -print-file-name=${piece})
     endforeach()
-    list(APPEND compile -nostdinc -nostdinc++ -isystem ${ECHORUN_MUSL_INCLUDE})
+    list(APPEND compile -nostdinc -nostdinc++ -isystem /usr/include/${ECHORUN_MUSL_NAME})
     set(link -static LINKER:-pie,--no-dynamic-linker,-z,text -nostdlib -nostartfiles
       ${lib}/rcrt1.o ${lib}/crti.o ${crtbeginS.o})
     set(libs -Wl,--start-group ${lib}/libc.a ${libgcc.a} -Wl,--end-group ${crtendS.o} ${lib}/crtn.o)
@@ -95,15 +91,8 @@ function(echorun_build_options build compile_out link_out libs_out)
 endfunction()
 
 # Links and runs the probe as BUILD; OUT is empty when that worked, else why not.  A cross build
-# with no emulator takes a link for a yes; one whose emulator is missing stops, as nothing it
-# builds could be run.
+# with no emulator takes a link for a yes.
 function(echorun_probe build out)
-  list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 emulator)
-  find_program(ECHORUN_EMULATOR ${emulator})
-  if(emulator AND NOT ECHORUN_EMULATOR)
-    message(FATAL_ERROR "No ${emulator}, the emulator that runs what this tree builds: install "
-      "qemu-user (Debian: apt-get install qemu-user)")
-  endif()
   set(dir ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes/${build})
   echorun_build_options(${build} compile link libs)
   try_compile(ECHORUN_PROBE_LINKED ${dir} ${PROJECT_SOURCE_DIR}/cmake/static_probe.cpp
@@ -129,9 +118,14 @@ endfunction()
 function(echorun_probe_builds can_out why_out)
   set(can "")
   set(why "")
-  set(musl musl-dev)
-  if(CMAKE_CROSSCOMPILING)
-    set(musl musl-dev:${ECHORUN_ARCH})
+  # A cross tree whose emulator is missing can run nothing it builds, the probes included.
+  string(REGEX REPLACE ";.*" "" emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  if(emulator)
+    find_program(ECHORUN_EMULATOR ${emulator})
+  endif()
+  if(emulator AND NOT ECHORUN_EMULATOR)
+    message(FATAL_ERROR "No ${emulator}, the emulator that runs what this tree builds: install \
+qemu-user (Debian: apt-get install qemu-user)")
   endif()
   foreach(build IN ITEMS musl-static glibc-static glibc-dynamic musl-dynamic)
     string(REGEX REPLACE "-.*" "" libc ${build})
@@ -140,7 +134,7 @@ function(echorun_probe_builds can_out why_out)
       set(problem "the compiler's own C library is ${ECHORUN_SYSTEM_LIBC}")
     elseif(NOT libc STREQUAL ECHORUN_SYSTEM_LIBC AND NOT ECHORUN_MUSL_LIBDIR)
       set(problem "no musl for ${ECHORUN_MUSL_NAME} was found: install musl (Debian: \
-apt-get install ${musl})")
+apt-get install musl-dev:${ECHORUN_ARCH})")
     elseif(build MATCHES "static")
       echorun_probe(${build} problem)
       echorun_ask(libc_a -print-file-name=libc.a)
@@ -215,5 +209,4 @@ set(ECHORUN_BUILD auto CACHE STRING
   "Build of echorun: auto, musl-static, glibc-static, glibc-dynamic or musl-dynamic")
 set_property(CACHE ECHORUN_BUILD PROPERTY STRINGS
   auto musl-static glibc-static glibc-dynamic musl-dynamic)
-echorun_find_libc(ECHORUN_SYSTEM_LIBC ECHORUN_MUSL_NAME ECHORUN_MUSL_INCLUDE ECHORUN_MUSL_LIBDIR
-  ECHORUN_ARCH)
+echorun_find_libc(ECHORUN_SYSTEM_LIBC ECHORUN_MUSL_NAME ECHORUN_MUSL_LIBDIR ECHORUN_ARCH)
