@@ -6,9 +6,8 @@
 # each file of cmake/toolchains, or those ECHORUN_ARCHIVE_TOOLCHAINS requires) builds its
 # archive in a tree of its own, and SHA256SUMS covers them.
 
-# What toolchain NAME builds for: Debian's name for the machine, the COMPILER, the EMULATOR of
-# its programs and the PREFIX of its binutils, read in this function's scope so that nothing the
-# toolchain file sets reaches this tree's build.
+# Toolchain NAME's machine (Debian's name), COMPILER, EMULATOR and binutils' PREFIX, read in this
+# function's scope so that nothing the toolchain file sets reaches this tree's build.
 function(echorun_toolchain name arch_out compiler_out emulator_out prefix_out)
   set(CMAKE_CROSSCOMPILING_EMULATOR "")
   set(echorun_triplet "")

@@ -44,7 +44,7 @@ endfunction()
 function(echorun_find_libc libc_out musl_name_out musl_lib_out arch_out)
   echorun_ask(target -dumpmachine)
   echorun_ask(machine -print-multiarch)
-  if(NOT machine AND CMAKE_CXX_FLAGS MATCHES "(^| )(-m(32|64|x32|abi=[^ ]*|big-endian|little-endian))")
+  if(NOT machine AND CMAKE_CXX_FLAGS MATCHES "(^| )(-m(32|64|x32|abi=[^ ]*|[a-z]+-endian))")
     message(FATAL_ERROR "${CMAKE_CXX_COMPILER} names no multiarch target: the machine that "
       "${CMAKE_MATCH_2} in CMAKE_CXX_FLAGS chooses is unknown (set CMAKE_CXX_COMPILER_TARGET)")
   elseif(NOT machine)
@@ -65,10 +65,9 @@ function(echorun_find_libc libc_out musl_name_out musl_lib_out arch_out)
 endfunction()
 
 # The compile options, link options and libraries of BUILD.  A musl beside the compiler's C
-# library is compiled against with its headers alone and linked with every start file named, as
-# the driver knows only its own, and the static PIE asked of the linker, as Debian's arm and
-# mips64el drivers spell -static-pie with a loader.  libc.a and libgcc.a are grouped: on arm
-# each needs the other.
+# library: its headers alone, every start file named, the static PIE asked of the linker (Debian's
+# arm and mips64el drivers spell -static-pie with a loader), libc.a and libgcc.a grouped (on arm
+# each needs the other).
 function(echorun_build_options build compile_out link_out libs_out)
   set(compile -fPIE)
   set(link -static-pie)

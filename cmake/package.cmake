@@ -1,9 +1,8 @@
 # SPDX-License-Identifier: MIT
-# The Debian package, by CPack: `cpack` in a glibc-dynamic tree (the `deb` preset) writes
-# echorun_VERSION_ARCH.deb, what `cmake --install` installs under /usr, with Depends from
-# dpkg-shlibdeps.  Debian ships programs linked to its C library, and lintian rejects a static
-# one: a static tree packs nothing.  cpack reads this file again before it packs, to check that
-# (and for dpkg-shlibdeps and file, without which CPack would quietly leave Depends out).
+# The Debian package: cpack in a glibc-dynamic tree (the deb preset) writes
+# echorun_VERSION_ARCH.deb, what `cmake --install` installs under /usr, Depends from dpkg-shlibdeps.  cpack reads this file
+# again first, to refuse a static tree (lintian rejects a static program) and to find
+# dpkg-shlibdeps and file, without which CPack would quietly leave Depends out.
 if(CPACK_ECHORUN_BUILD)
   if(NOT CPACK_ECHORUN_BUILD STREQUAL "glibc-dynamic")
     message(FATAL_ERROR "The Debian package holds the glibc-dynamic build, not "
