@@ -7,10 +7,10 @@
 # the changelog.  dpkg installs it, echorun runs, and dpkg removes it all.
 # lintian judges the rest: format, modes, owners, stripping, compression.
 #
-# Usage: package_test.sh CPACK BUILD_DIR VERSION DEBFULLNAME DEBEMAIL
+# Usage: package_test.sh CPACK BUILD_DIR VERSION ARCH DEBFULLNAME DEBEMAIL
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-cpack=$1 build=$2 version=$3 debfullname=$4 debemail=$5
+cpack=$1 build=$2 version=$3 arch=$4 debfullname=$5 debemail=$6
 
 needs dpkg-deb:dpkg dpkg-shlibdeps:dpkg-dev file:file
 if [ -n "$debfullname" ] && [ -n "$debemail" ]; then
@@ -24,7 +24,6 @@ trap 'rm -rf "$tmp"' EXIT
 # -B keeps the package and CPack's staging out of the build tree.
 "$cpack" --config "$build/CPackConfig.cmake" -B "$tmp" >"$tmp/cpack.log" ||
 	fail "cpack failed: $(cat "$tmp/cpack.log")"
-arch=$(dpkg --print-architecture)
 deb=$tmp/echorun_${version}_$arch.deb
 [ -f "$deb" ] || fail "no $(basename "$deb") in: $(ls "$tmp")"
 
