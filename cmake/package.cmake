@@ -19,7 +19,6 @@ endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME echorun)
-set(CPACK_PACKAGE_VENDOR "echorun maintainers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Plain paragraphs: CPack indents each line and turns the blank line into the " ." that Debian's
 # Description field needs.
