@@ -79,9 +79,9 @@ fi
 
 # The pages of GNU_RELRO a loader write-protects (from the one that holds
 # its start to the last one it fills) must not be writable in the maps of a
-# running echorun, which its command reads
-# while echorun waits.  The load address is where the file's first page is
-# mapped, less the first segment's address (0 in a PIE).
+# running echorun, which its command reads while echorun waits.  The load
+# address is where the file's first page is mapped, less the first
+# segment's address (0 in a PIE).
 relro_at_run_time() { # OFFSET VADDR PADDR FILESZ MEMSZ
 	page=$(getconf PAGESIZE)
 	first=$(segment LOAD | { read -r type offset vaddr rest && echo "$vaddr"; })
