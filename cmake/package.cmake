@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-# The Debian package: cpack in a glibc-dynamic tree (the deb preset) writes
-# echorun_VERSION_ARCH.deb, what `cmake --install` installs under /usr, Depends from dpkg-shlibdeps.  cpack reads this file
-# again first, to refuse a static tree (lintian rejects a static program) and to find
+# The Debian package: cpack in a glibc-dynamic tree (deb preset) writes echorun_VERSION_ARCH.deb,
+# what `cmake --install` installs under /usr, Depends from dpkg-shlibdeps.  cpack reads this
+# file again first, to refuse a static tree (lintian rejects a static program) and to find
 # dpkg-shlibdeps and file, without which CPack would quietly leave Depends out.
 if(CPACK_ECHORUN_BUILD)
   if(NOT CPACK_ECHORUN_BUILD STREQUAL "glibc-dynamic")
