@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // namespace: see namespace.h.
 #include "namespace.h"
+#include "skip.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -52,21 +53,11 @@ void or_die(bool ok)
 
 } // namespace
 
-// Tried in a child of its own, so that this process stays where it is.
 std::string mount_namespace_refused()
 {
-	const pid_t pid = fork();
-	if (pid == 0)
-		_exit(enter_private_mounts() ? 0 : errno);
-	int status = 0;
-	if (pid == -1 || waitpid(pid, &status, 0) != pid)
-		return std::string("cannot try a mount namespace: ") +
-		       strerror(errno);
-	if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-		return "";
-	return std::string("a private mount namespace is refused, in a new "
-			   "user namespace too: ") +
-	       strerror(WIFEXITED(status) ? WEXITSTATUS(status) : ECHILD);
+	return refused("a private mount namespace is refused, in a new user "
+		       "namespace too",
+		       [] { return enter_private_mounts() ? 0 : errno; });
 }
 
 std::function<void()> shell_replaced_by(const std::string &file)

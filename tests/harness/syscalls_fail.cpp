@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // syscalls_fail: see syscalls_fail.h.
 #include "syscalls_fail.h"
+#include "skip.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <seccomp.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 std::function<void()> syscalls_fail(std::vector<std::string> names, int error)
@@ -36,20 +36,10 @@ std::function<void()> syscalls_fail(std::vector<std::string> names, int error)
 	};
 }
 
-// Tried in a child of its own, as a filter once loaded stays.
 std::string seccomp_refused()
 {
-	const pid_t pid = fork();
-	if (pid == 0) {
+	return refused("a seccomp filter is refused", [] {
 		scmp_filter_ctx ctx = seccomp_init(SCMP_ACT_ALLOW);
-		_exit(ctx == nullptr ? EINVAL : -seccomp_load(ctx));
-	}
-	int status = 0;
-	if (pid == -1 || waitpid(pid, &status, 0) != pid)
-		return std::string("cannot try a seccomp filter: ") +
-		       strerror(errno);
-	if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-		return "";
-	return std::string("a seccomp filter is refused: ") +
-	       strerror(WIFEXITED(status) ? WEXITSTATUS(status) : ECHILD);
+		return ctx == nullptr ? EINVAL : -seccomp_load(ctx);
+	});
 }
