@@ -37,8 +37,7 @@ mips64el=mips64el powerpc64le=ppc64el riscv64=riscv64 s390x=s390x " MATCHES " ${
 endfunction()
 
 # The compiler's own C library, as its target's name says; musl's name for the machine and
-# Debian's; where Debian's musl-dev installed that musl, its libraries (its headers are in
-# /usr/include/NAME), else empty.
+# Debian's; where Debian's musl-dev installed that musl, its libraries (headers: /usr/include/NAME).
 # The machine is the compiler's multiarch name where it has one, as gcc -m32 -dumpmachine names
 # the default machine; without one, a flag that chooses the machine cannot be followed.
 function(echorun_find_libc libc_out musl_name_out musl_lib_out arch_out)
@@ -136,15 +135,16 @@ qemu-user (Debian: apt-get install qemu-user)")
 apt-get install musl-dev:${ECHORUN_ARCH})")
     elseif(build MATCHES "static")
       echorun_probe(${build} problem)
-      echorun_ask(libc_a -print-file-name=libc.a)
-      echorun_ask(rcrt1 -print-file-name=rcrt1.o)
-      if(problem AND libc STREQUAL "glibc" AND NOT IS_ABSOLUTE "${libc_a}")
-        set(problem "glibc ${problem}: install glibc's static library (Debian: apt-get \
-install libc6-dev, Fedora: dnf install glibc-static)")
-      elseif(problem AND libc STREQUAL "glibc" AND NOT IS_ABSOLUTE "${rcrt1}")
-        set(problem "glibc ${problem}: it has no start file for a static PIE here (rcrt1.o)")
-      elseif(problem AND libc STREQUAL "glibc")
+      if(problem AND libc STREQUAL "glibc")
+        echorun_ask(libc_a -print-file-name=libc.a)
+        echorun_ask(rcrt1 -print-file-name=rcrt1.o)
         set(problem "glibc ${problem}")
+        if(NOT IS_ABSOLUTE "${libc_a}")
+          string(APPEND problem ": install glibc's static library (Debian: apt-get install \
+libc6-dev, Fedora: dnf install glibc-static)")
+        elseif(NOT IS_ABSOLUTE "${rcrt1}")
+          string(APPEND problem ": it has no start file for a static PIE here (rcrt1.o)")
+        endif()
       elseif(problem)
         set(problem "musl ${ECHORUN_MUSL_LIBDIR} ${problem}")
       endif()
