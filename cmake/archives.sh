@@ -1,0 +1,113 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# archives.sh: echorun's static archives, one for each architecture of
+# cmake/architectures that this Debian release has musl for.  Run from the
+# top of a clone, on Debian 12 or 13:
+#   archives.sh install    as root: adds those architectures to dpkg and
+#                          installs what builds and checks their archives
+#   archives.sh [ARCH...]  builds each archive (or those named) in its own
+#                          tree, build/archives/ARCH, checks it as it
+#                          ships, and writes SHA256SUMS for them
+#   archives.sh mine       names this machine's archive in build/archives
+# Each tree, this machine's too, is built through cmake/cross.cmake: its
+# tests are then the archive's own, without the black-box suite's needs.
+set -eu
+out=build/archives
+
+# The table's rows for this release, or those named: Debian's name and
+# the triplet.
+rows() {
+	release=$(. /etc/os-release && echo "${VERSION_ID:-}")
+	for arch; do
+		grep -q "^$arch " cmake/architectures && continue
+		echo "archives.sh: no architecture $arch" >&2
+		exit 2
+	done
+	grep -v '^#' cmake/architectures |
+		while read -r arch triplet qemu uname releases; do
+			if [ $# -gt 0 ]; then
+				case " $* " in
+				*" $arch "*) echo "$arch $triplet" ;;
+				esac
+			else
+				case ",$releases," in
+				*",$release,"*) echo "$arch $triplet" ;;
+				esac
+			fi
+		done
+}
+
+install_packages() {
+	native=$(dpkg --print-architecture)
+	packages="g++ cmake ninja-build musl-dev qemu-user"
+	for row in $(rows | tr ' ' :); do
+		arch=${row%:*}
+		[ "$arch" != "$native" ] || continue
+		dpkg --add-architecture "$arch"
+		# Debian's package names have no underscore: x86-64.
+		compiler=g++-$(echo "${row#*:}" | tr _ -)
+		packages="$packages $compiler musl-dev:$arch"
+	done
+	# A mirror caught in a sync fails some lists; apt keeps the others.
+	apt-get update || true
+	# shellcheck disable=SC2086 # one word a package
+	apt-get install -y --no-install-recommends $packages
+}
+
+build_archives() {
+	mkdir -p "$out"
+	rows "$@" >"$out/rows"
+	[ -s "$out/rows" ] || {
+		echo "archives.sh: no architecture for Debian ${release:-?}" >&2
+		exit 2
+	}
+	archives=""
+	while read -r arch triplet; do
+		tree=$out/$arch
+		echo "== $arch: $tree"
+		rm -f "$out"/echorun-*-linux-"$arch".tar.gz
+		cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+			-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/cross.cmake" \
+			-DECHORUN_TRIPLET="$triplet" \
+			-DECHORUN_BUILD=musl-static \
+			-DECHORUN_ARCHIVE_DIR="$PWD/$out" >"$tree.log"
+		cmake --build "$tree" --target archive >>"$tree.log"
+		ctest --test-dir "$tree" -R '^archive/' --output-on-failure \
+			>>"$tree.log" || { cat "$tree.log" && exit 1; }
+		archive=$(cd "$out" && echo echorun-*-linux-"$arch".tar.gz)
+		archives="$archives $archive"
+	done <"$out/rows"
+	# shellcheck disable=SC2086 # one word a file name
+	(cd "$out" && sha256sum $archives >SHA256SUMS.new)
+	mv "$out/SHA256SUMS.new" "$out/SHA256SUMS"
+	cat "$out/SHA256SUMS"
+}
+
+# This machine's archive.  Debian's el (ppc64el, mips64el) is
+# little-endian, which uname -m does not tell: a big-endian mips64 says
+# mips64 too.
+find_mine() {
+	machine=$(uname -m)
+	set -f
+	arch=$(grep -v '^#' cmake/architectures |
+		while read -r arch triplet qemu uname releases; do
+			for pattern in $(echo "$uname" | tr , ' '); do
+				# shellcheck disable=SC2254 # patterns
+				case $machine in $pattern) echo "$arch" ;; esac
+			done
+		done)
+	set +f
+	little=$(printf '\1\0' | od -An -tu2 | tr -d ' ')
+	case $arch in *el) [ "$little" = 1 ] || arch="" ;; esac
+	for archive in "$out"/echorun-*-linux-"$arch".tar.gz; do
+		[ -n "$arch" ] && [ -f "$archive" ] && echo "$archive" && return
+	done
+	echo "There is no echorun archive for $machine." >&2
+	exit 1
+}
+
+case ${1:-} in
+install) install_packages ;;
+mine) find_mine ;;
+*) build_archives "$@" ;;
+esac
