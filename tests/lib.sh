@@ -23,7 +23,8 @@ needs() {
 	local need
 	for need; do
 		command -v "${need%%:*}" >/dev/null ||
-			fail "needs ${need%%:*}: install the Debian package ${need#*:}"
+			fail "needs ${need%%:*}:" \
+				"install the Debian package ${need#*:}"
 	done
 }
 
@@ -40,7 +41,8 @@ runs_echo_ok() {
 # the package to depend on.
 private_dpkg() {
 	dpkg_root=$1
-	mkdir -p "$dpkg_root/var/lib/dpkg/info" "$dpkg_root/var/lib/dpkg/updates"
+	mkdir -p "$dpkg_root/var/lib/dpkg/info" \
+		"$dpkg_root/var/lib/dpkg/updates"
 	touch "$dpkg_root/var/lib/dpkg/status"
 	dpkg() {
 		command dpkg --root="$dpkg_root" --log=/dev/null \
@@ -51,6 +53,31 @@ private_dpkg() {
 # removed_all: dpkg left nothing in its root but its database.
 removed_all() {
 	local left
-	left=$(find "$dpkg_root" -mindepth 1 -path "$dpkg_root/var" -prune -o -print)
+	left=$(find "$dpkg_root" -mindepth 1 \
+		-path "$dpkg_root/var" -prune -o -print)
 	[ -z "$left" ] || fail "dpkg -r left: $left"
+}
+
+# block FILE NAME: the one fenced block right after FILE's line
+# <!-- ci: NAME -->, which CI runs as written.
+block() {
+	awk -v mark="<!-- ci: $2 -->" '
+		$0 == mark {
+			marks++
+			getline
+			inside = /^```(sh|console)$/
+			next
+		}
+		inside && /^```$/ { inside = 0; blocks++ }
+		inside { print }
+		END { exit !(marks == 1 && blocks == 1) }' "$1" ||
+		fail "$1: no single fenced block right after <!-- ci: $2 -->"
+}
+
+# run FILE NAME: shows that block and runs it, as a reader's bash would,
+# stopping at the first command that fails.
+run() {
+	run_text=$(block "$@") || exit 1
+	printf '$ %s\n' "$run_text" | sed '2,$s/^/> /'
+	bash -euo pipefail -c "$run_text"
 }
