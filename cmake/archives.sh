@@ -24,7 +24,7 @@ rows() {
 		exit 2
 	done
 	grep -v '^#' cmake/architectures |
-		while read -r arch triplet qemu uname releases; do
+		while read -r arch triplet _ _ releases; do
 			if [ $# -gt 0 ]; then
 				case " $* " in
 				*" $arch "*) echo "$arch $triplet" ;;
@@ -90,7 +90,7 @@ find_mine() {
 	machine=$(uname -m)
 	set -f
 	arch=$(grep -v '^#' cmake/architectures |
-		while read -r arch triplet qemu uname releases; do
+		while read -r arch _ _ uname _; do
 			for pattern in $(echo "$uname" | tr , ' '); do
 				# shellcheck disable=SC2254 # patterns
 				case $machine in $pattern) echo "$arch" ;; esac

@@ -8,6 +8,7 @@
 # installed musl for it; and a cross build's emulator.
 set(ECHORUN_BUILD_NAMES musl-static glibc-static glibc-dynamic)
 set(ECHORUN_ARCHITECTURES ${CMAKE_CURRENT_LIST_DIR}/architectures)
+set(ECHORUN_STATIC_PROBE ${CMAKE_CURRENT_LIST_DIR}/static_probe.cpp)
 
 # What the compiler prints for ARGN, asked with the tree's flags and
 # target, as these choose the machine (-m32) and with it the start files
@@ -25,19 +26,20 @@ function(echorun_ask out)
 endfunction()
 
 # The machine's row of the architectures table, found by its triplet with
-# the vendor left out and any x86-32 taken for i686: Debian's name for it,
-# its musl's name, and the emulator that runs its programs in a cross
-# build, unless this machine runs them itself.  A machine that the table
-# lacks keeps its processor's name and has no musl.  The machine is the
-# compiler's multiarch name where it has one, as gcc -m32 -print-multiarch
-# names the machine that -m32 chooses, and its -dumpmachine otherwise.
-function(echorun_find_machine arch_out musl_out emulator_out)
+# the vendor left out and any x86-32 taken for i686: Debian's name for it;
+# the name of Debian's musl for it and, where that is installed, its
+# libraries; and in a cross build the emulator that runs its programs,
+# unless this machine runs them itself.  A machine that the table lacks
+# keeps its processor's name and has no musl.  The machine is the
+# compiler's multiarch name where it has one, as gcc -m32
+# -print-multiarch names the machine that -m32 chooses.
+function(echorun_find_machine arch_out musl_out musl_lib_out emulator_out)
   echorun_ask(machine -print-multiarch)
   if(NOT machine)
     echorun_ask(machine -dumpmachine)
   endif()
   string(REGEX REPLACE "^i[3-6]86-" "i686-" machine "${machine}")
-  string(REGEX REPLACE "^([^-]+)-.*linux-" "\\1-linux-" machine "${machine}")
+  string(REGEX REPLACE "^([^-]+)-.*linux-" "\\1-linux-" machine ${machine})
   string(REGEX REPLACE "-.*" "" arch "${machine}")
   set(musl "")
   set(emulator "")
@@ -62,7 +64,11 @@ function(echorun_find_machine arch_out musl_out emulator_out)
     endif()
   endforeach()
   set(${arch_out} ${arch} PARENT_SCOPE)
-  set(${musl_out} ${musl} PARENT_SCOPE)
+  set(${musl_out} "${musl}" PARENT_SCOPE)
+  set(${musl_lib_out} "" PARENT_SCOPE)
+  if(musl AND EXISTS /usr/lib/${musl}/libc.a)
+    set(${musl_lib_out} /usr/lib/${musl} PARENT_SCOPE)
+  endif()
   set(${emulator_out} "${emulator}" PARENT_SCOPE)
 endfunction()
 
@@ -95,62 +101,45 @@ function(echorun_build_options build compile_out link_out libs_out)
   set(${libs_out} ${libs} PARENT_SCOPE)
 endfunction()
 
-# Links cmake/static_probe.cpp as BUILD and runs it: OUT is empty when that
-# worked, else why not.
-function(echorun_probe build out)
-  set(dir ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes/${build})
-  echorun_build_options(${build} compile link libs)
-  try_compile(linked ${dir} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/static_probe.cpp
-    COMPILE_DEFINITIONS ${compile}
-    LINK_OPTIONS ${link}
-    LINK_LIBRARIES ${libs}
-    COPY_FILE ${dir}/probe
-    OUTPUT_VARIABLE log)
-  file(WRITE ${dir}/output.txt "${log}")
-  set(status "it did not link")
-  if(linked)
-    execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${dir}/probe
-      RESULT_VARIABLE status
-      OUTPUT_QUIET
-      ERROR_QUIET
-      TIMEOUT 60)
-  endif()
-  set(${out} "" PARENT_SCOPE)
-  if(NOT status STREQUAL "0")
-    set(${out} "it links no static PIE that runs here "
-      "(${status}: see ${dir})" PARENT_SCOPE)
-  endif()
-endfunction()
-
 # The builds that this machine makes, fastest first, in CAN; for each of
-# the others, "BUILD: why not, and what to install" in WHY.
+# the others, "BUILD: why not, and what to install" in WHY.  A static
+# build is made where cmake/static_probe.cpp, linked as that build, runs
+# (under the emulator in a cross build).
 function(echorun_probe_builds can_out why_out)
-  set(can "")
+  set(can glibc-dynamic)
   set(why "")
-  foreach(build IN LISTS ECHORUN_BUILD_NAMES)
-    set(problem "")
-    if(build STREQUAL "musl-static" AND NOT ECHORUN_MUSL_LIBDIR)
+  foreach(build IN ITEMS glibc-static musl-static)
+    set(dir ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes/${build})
+    echorun_build_options(${build} compile link libs)
+    try_compile(linked ${dir} ${ECHORUN_STATIC_PROBE}
+      COMPILE_DEFINITIONS ${compile}
+      LINK_OPTIONS ${link}
+      LINK_LIBRARIES ${libs}
+      COPY_FILE ${dir}/probe
+      OUTPUT_VARIABLE log)
+    file(WRITE ${dir}/output.txt "${log}")
+    set(status "it did not link")
+    if(linked)
+      execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${dir}/probe
+        RESULT_VARIABLE status
+        OUTPUT_QUIET
+        ERROR_QUIET
+        TIMEOUT 60)
+    endif()
+    echorun_ask(libc_a -print-file-name=libc.a)
+    set(problem "no static PIE that runs here (${status}: see ${dir})")
+    if(status STREQUAL "0")
+      list(PREPEND can ${build})
+      continue()
+    elseif(build STREQUAL "musl-static" AND NOT ECHORUN_MUSL_LIBDIR)
       set(problem "no musl for ${ECHORUN_ARCH} was found: install musl "
         "(Debian: apt-get install musl-dev:${ECHORUN_ARCH})")
-    elseif(build MATCHES "static")
-      echorun_probe(${build} problem)
+    elseif(build STREQUAL "glibc-static" AND NOT IS_ABSOLUTE "${libc_a}")
+      set(problem "no glibc static library: install it "
+        "(Debian: apt-get install libc6-dev, Fedora: glibc-static)")
     endif()
-    if(problem AND build STREQUAL "glibc-static")
-      echorun_ask(libc_a -print-file-name=libc.a)
-      echorun_ask(rcrt1 -print-file-name=rcrt1.o)
-      if(NOT IS_ABSOLUTE "${libc_a}")
-        set(problem "no glibc static library: install it "
-          "(Debian: apt-get install libc6-dev, Fedora: glibc-static)")
-      elseif(NOT IS_ABSOLUTE "${rcrt1}")
-        set(problem "glibc has no start file for a static PIE (rcrt1.o)")
-      endif()
-    endif()
-    if(problem)
-      string(JOIN "" problem ${problem})
-      list(APPEND why "${build}: ${problem}")
-    else()
-      list(APPEND can ${build})
-    endif()
+    string(JOIN "" problem ${problem})
+    list(APPEND why "${build}: ${problem}")
   endforeach()
   set(${can_out} ${can} PARENT_SCOPE)
   set(${why_out} ${why} PARENT_SCOPE)
@@ -195,10 +184,8 @@ endfunction()
 set(ECHORUN_BUILD auto CACHE STRING
   "Build of echorun: auto or one of ${ECHORUN_BUILD_NAMES}")
 set_property(CACHE ECHORUN_BUILD PROPERTY STRINGS auto ${ECHORUN_BUILD_NAMES})
-echorun_find_machine(ECHORUN_ARCH ECHORUN_MUSL_NAME emulator)
-if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${emulator})
-endif()
+echorun_find_machine(ECHORUN_ARCH ECHORUN_MUSL_NAME ECHORUN_MUSL_LIBDIR
+  CMAKE_CROSSCOMPILING_EMULATOR)
 # A cross tree whose emulator is missing can run nothing it builds, the
 # probes included.
 if(CMAKE_CROSSCOMPILING_EMULATOR)
@@ -208,8 +195,4 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
     message(FATAL_ERROR "No ${emulator}, the emulator that runs what this "
       "tree builds: install qemu-user (Debian: apt-get install qemu-user)")
   endif()
-endif()
-set(ECHORUN_MUSL_LIBDIR "")
-if(ECHORUN_MUSL_NAME AND EXISTS /usr/lib/${ECHORUN_MUSL_NAME}/libc.a)
-  set(ECHORUN_MUSL_LIBDIR /usr/lib/${ECHORUN_MUSL_NAME})
 endif()

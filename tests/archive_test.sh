@@ -31,7 +31,8 @@ first=$(sha256sum <"$archive")
 
 # Every entry with its mode and owner, in the archive's own order.
 want="drwxr-xr-x 0/0 $name/"
-for file in $(printf '%s\n' LICENSE echorun echorun.1 "${notices[@]}" | LC_ALL=C sort); do
+files=$(printf '%s\n' LICENSE echorun echorun.1 "${notices[@]}" | LC_ALL=C sort)
+for file in $files; do
 	mode=-rw-r--r--
 	[ "$file" != echorun ] || mode=-rwxr-xr-x
 	want+=$'\n'"$mode 0/0 $name/$file"
@@ -62,14 +63,17 @@ done
 # The binary is for the machine its objects were compiled for, whatever
 # the archive's name says.
 machine() {
-	"$readelf" -h "$1" | sed -En 's/^ *(Class|Data|Machine): *//p' | paste -sd /
+	"$readelf" -h "$1" | sed -En 's/^ *(Class|Data|Machine): *//p' |
+		paste -sd /
 }
 object=$(head -n 1 "$build/echorun.objects")
 [ -f "$object" ] || fail "no object listed in $build/echorun.objects"
 [ "$(machine "$bin")" = "$(machine "$object")" ] ||
-	fail "echorun is for $(machine "$bin"), its objects for $(machine "$object")"
+	fail "echorun is for $(machine "$bin")," \
+		"its objects for $(machine "$object")"
 
 # A second second, so that a time stamp taken from the clock would differ.
 sleep 1
 pack
-[ "$(sha256sum <"$archive")" = "$first" ] || fail "packing again changed the archive"
+[ "$(sha256sum <"$archive")" = "$first" ] ||
+	fail "packing again changed the archive"

@@ -6,7 +6,8 @@
 # the copyright file and changelog beside them, and in a static build the
 # notices of the runtime pieces linked into it.
 #
-# Usage: install_test.sh CMAKE BUILD_DIR BINDIR MANDIR DOCDIR VERSION STATIC(1|0)
+# Usage: install_test.sh CMAKE BUILD_DIR BINDIR MANDIR DOCDIR VERSION STATIC
+# (STATIC: 1 or 0)
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 cmake=$1 build=$2 bindir=$3 mandir=$4 docdir=$5 version=$6 static=$7

@@ -36,7 +36,8 @@ Maintainer: $maintainer
 Section: utils
 Priority: optional" ] || fail "the control fields are: $fields"
 depends=$(dpkg-deb -f "$deb" Depends)
-[[ "$depends" =~ ^libc6\ \(\>=\ [0-9.]+\)$ ]] || fail "Depends is '$depends', not libc6 (>= ...)"
+[[ "$depends" =~ ^libc6\ \(\>=\ [0-9.]+\)$ ]] ||
+	fail "Depends is '$depends', not libc6 (>= ...)"
 
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }')
 [ "$files" = "./usr/bin/echorun
@@ -50,6 +51,7 @@ runs_echo_ok "$tmp/root/usr/bin/echorun"
 dpkg -r echorun >"$tmp/dpkg.log" 2>&1 || fail "dpkg -r: $(cat "$tmp/dpkg.log")"
 removed_all
 
-command -v lintian >/dev/null || skip "lintian is not installed: apt-get install lintian"
+command -v lintian >/dev/null ||
+	skip "lintian is not installed: apt-get install lintian"
 lintian --pedantic --display-info --fail-on error,warning "$deb" ||
 	fail "lintian finds fault (above)"
