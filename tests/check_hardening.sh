@@ -8,17 +8,20 @@
 # Usage: check_hardening.sh [--elf-only] BINARY [OBJECT...]
 #
 # READELF and NM name the tools (default readelf, nm): a cross build passes
-# the target's.  RELRO is judged where it acts, in a running echorun, unless
-# --elf-only (a binary for another machine): the file's GNU_RELRO segment
-# alone says nothing of whether its start-up applied it.  The stack
-# protector is judged from echorun's own OBJECTs when given, since a static
-# C library brings its own protected code and handler whatever flags echorun
-# was compiled with; without them, from a dynamic binary's imports, and a
-# binary that imports no C library is refused.
-set -eu
+# the target's.  RELRO is judged where it acts, in a running echorun, run
+# under EMULATOR when set (a command and its options, split on spaces, such
+# as "qemu-aarch64 -L /usr/aarch64-linux-gnu"): the file's GNU_RELRO
+# segment alone says nothing of whether its start-up applied it.  Only
+# where nothing can run the binary, --elf-only judges it by that segment.
+# The stack protector is judged from echorun's own OBJECTs when given, since
+# a static C library brings its own protected code and handler whatever
+# flags echorun was compiled with; without them, from a dynamic binary's
+# imports, and a binary that imports no C library is refused.
+set -euf
 
 readelf=${READELF:-readelf}
 nm=${NM:-nm}
+emulator=${EMULATOR:-}
 
 usage() {
 	echo "usage: check_hardening.sh [--elf-only] BINARY [OBJECT...]" >&2
@@ -35,8 +38,8 @@ shift
 # could read: an error message rejects the file before any verdict.
 if ! errors=$("$readelf" -hldW "$binary" 2>&1 >/dev/null) ||
 	printf '%s\n' "$errors" | grep -qi 'error:'; then
-	printf '%s\ncheck_hardening: %s cannot read %s\n' "$errors" "$readelf" \
-		"$binary" >&2
+	printf '%s\ncheck_hardening: %s cannot read %s\n' "$errors" \
+		"$readelf" "$binary" >&2
 	exit 2
 fi
 header=$("$readelf" -hW "$binary")
@@ -73,40 +76,54 @@ elif dynamic_has FLAGS_1 PIE; then
 elif [ -n "$(segment INTERP)" ]; then
 	verdict PIE yes "ELF type DYN with an interpreter"
 else
-	verdict PIE no "ELF type DYN without PIE flag or interpreter: a shared library"
+	verdict PIE no \
+		"ELF type DYN without PIE flag or interpreter: a shared library"
 	run=no
 fi
 
 # The pages of GNU_RELRO a loader write-protects (from the one that holds
 # its start to the last one it fills) must not be writable in the maps of a
-# running echorun, which its command reads while echorun waits.  The load
-# address is where the file's first page is mapped, less the first
-# segment's address (0 in a PIE).
+# running echorun, which its command reads while echorun waits.  Under
+# qemu-user that command is the host's shell, its parent qemu, which maps
+# the file at the guest's addresses with the protection the guest gave each
+# page.  The load address is where the file's first page is mapped, less
+# the first segment's address (0 in a PIE).
 relro_at_run_time() { # OFFSET VADDR PADDR FILESZ MEMSZ
 	page=$(getconf PAGESIZE)
-	first=$(segment LOAD | { read -r type offset vaddr rest && echo "$vaddr"; })
+	first=$(segment LOAD |
+		{ read -r type offset vaddr rest && echo "$vaddr"; })
 	file=$(readlink -f "$binary")
-	maps=$("$file" 'cat /proc/$PPID/maps') ||
+	# shellcheck disable=SC2086 # the emulator's words
+	maps=$($emulator "$file" 'cat /proc/$PPID/maps') ||
 		{ verdict RELRO no "it did not run: exit $?" && return; }
 	maps=$(printf '%s\n' "$maps" | sed 1d) # the echo
-	start=$(printf '%s\n' "$maps" | while read -r range perms offset dev inode path; do
-		[ "$path" != "$file" ] || [ $((0x$offset)) != 0 ] || { echo "${range%-*}" && break; }
-	done)
-	[ -n "$start" ] ||
-		{ verdict RELRO no "$file is not in the maps its command read" && return; }
-	base=$((0x$start - ($first & -page)))
+	start=$(printf '%s\n' "$maps" |
+		while read -r range perms offset _ _ path; do
+			[ "$path" != "$file" ] || [ $((0x$offset)) != 0 ] ||
+				{ echo "${range%-*}" && break; }
+		done)
+	[ -n "$start" ] || {
+		verdict RELRO no "$file is not in the maps its command read"
+		return
+	}
+	base=$((0x$start - (first & -page)))
 	low=$(((base + $2) & -page)) high=$(((base + $2 + $5) & -page))
-	[ "$low" -lt "$high" ] ||
-		{ verdict RELRO yes "GNU_RELRO segment, less than a $page-byte page" && return; }
+	[ "$low" -lt "$high" ] || {
+		verdict RELRO yes \
+			"GNU_RELRO segment, less than a $page-byte page"
+		return
+	}
 	writable=$(printf '%s\n' "$maps" | while read -r range perms rest; do
 		from=$((0x${range%-*})) to=$((0x${range#*-}))
 		[ "$from" -ge "$high" ] || [ "$to" -le "$low" ] ||
 			case $perms in *w*) printf ' %s' "$range" ;; esac
 	done)
 	if [ -n "$writable" ]; then
-		verdict RELRO no "GNU_RELRO segment, writable while echorun runs:$writable"
+		verdict RELRO no \
+			"GNU_RELRO segment, writable at run time:$writable"
 	else
-		verdict RELRO yes "GNU_RELRO segment, read-only while echorun runs"
+		verdict RELRO yes \
+			"GNU_RELRO segment, read-only at run time"
 	fi
 }
 relro=$(segment GNU_RELRO)
@@ -127,7 +144,8 @@ elif dynamic_tag BIND_NOW || dynamic_has FLAGS BIND_NOW ||
 	dynamic_has FLAGS_1 NOW; then
 	verdict BIND_NOW yes "immediate binding in the dynamic section"
 else
-	verdict BIND_NOW no "no BIND_NOW, FLAGS BIND_NOW or FLAGS_1 NOW: lazy binding"
+	verdict BIND_NOW no \
+		"no BIND_NOW, FLAGS BIND_NOW or FLAGS_1 NOW: lazy binding"
 fi
 
 # Flags are letters after the segment's hexadecimal fields, which binutils
@@ -140,33 +158,36 @@ case ${stack#*GNU_STACK} in
 esac
 
 # The canary check calls __stack_chk_fail (or the local alias that i386's
-# position-independent code uses); targets that keep the canary in a global
-# rather than in thread data refer to __stack_chk_guard as well.
-guard='(__stack_chk_fail|__stack_chk_fail_local|__stack_chk_guard)(@.*)?$'
+# position-independent code uses, which calls it in turn); targets that keep
+# the canary in a global rather than in thread data refer to
+# __stack_chk_guard as well.  A binary is judged by where the handler comes
+# from, not by its name: one it defines itself proves nothing of its code.
+handler='(__stack_chk_fail|__stack_chk_guard)(@.*)?$'
 if [ $# -gt 0 ]; then
 	unguarded=""
 	for object; do
 		undefined=$("$nm" -u "$object") || exit 2
-		printf '%s\n' "$undefined" | grep -Eq " U $guard" ||
+		printf '%s\n' "$undefined" |
+			grep -Eq " U (__stack_chk_fail_local$|$handler)" ||
 			unguarded="$unguarded ${object##*/}"
 	done
 	if [ -n "$unguarded" ]; then
 		verdict "stack protector" no "no canary check in$unguarded"
 	else
-		verdict "stack protector" yes "a canary check in each of $# objects"
+		verdict "stack protector" yes \
+			"a canary check in each of $# objects"
 	fi
+elif ! dynamic_tag NEEDED; then
+	verdict "stack protector" no \
+		"a static binary holds a C library's handler: pass the objects"
 else
-	symbols=$({ "$nm" "$binary" && "$nm" -D "$binary"; } 2>/dev/null || true)
-	if printf '%s\n' "$symbols" | grep -Eq " [A-Za-z] $guard"; then
-		if dynamic_tag NEEDED; then
-			verdict "stack protector" yes "the binary imports the canary's handler"
-		else
-			verdict "stack protector" no "a static binary holds the C library's handler whatever echorun was built with: pass echorun's objects"
-		fi
-	elif [ -z "$symbols" ]; then
-		verdict "stack protector" no "the binary has no symbols: pass echorun's objects"
+	imports=$("$nm" -D "$binary") || exit 2
+	if printf '%s\n' "$imports" | grep -Eq " U $handler"; then
+		verdict "stack protector" yes \
+			"the binary imports the canary's handler"
 	else
-		verdict "stack protector" no "no canary's handler among the binary's symbols"
+		verdict "stack protector" no \
+			"the binary imports no canary's handler"
 	fi
 fi
 exit $failed
