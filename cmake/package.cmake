@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# The Debian package: cpack in a glibc-dynamic tree (the deb preset) writes
+# The Debian package: cpack in a glibc-dynamic tree (build/deb) writes
 # echorun_VERSION_ARCH.deb, what `cmake --install` installs under /usr,
 # with Depends from dpkg-shlibdeps.  Debian ships programs linked to its
 # C library: no other tree is packaged.  cpack reads this file again first,
