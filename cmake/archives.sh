@@ -5,37 +5,23 @@
 # top of a clone, on Debian 12 or 13:
 #   archives.sh install    as root: adds those architectures to dpkg and
 #                          installs what builds and checks their archives
-#   archives.sh [ARCH...]  builds each archive (or those named) in its own
-#                          tree, build/archives/ARCH, checks it as it
-#                          ships and runs the tree's other tests (the
-#                          hardening check's), and writes SHA256SUMS
+#   archives.sh [ARCH...]  builds each archive (or those named) in a
+#                          musl-static tree of its own, build/archives/ARCH,
+#                          runs the tree's tests (the archive as it ships,
+#                          the hardening check), and writes SHA256SUMS
 #   archives.sh mine       names this machine's archive in build/archives
 # Each tree, this machine's too, is built through cmake/cross.cmake: its
 # tests are then the archive's own, without the black-box suite's needs.
 set -eu
 out=build/archives
 
-# The table's rows for this release, or those named: Debian's name and
-# the triplet.
+# The rows named, or else this release's: Debian's name and the triplet.
 rows() {
 	release=$(. /etc/os-release && echo "${VERSION_ID:-}")
-	for arch; do
-		grep -q "^$arch " cmake/architectures && continue
-		echo "archives.sh: no architecture $arch" >&2
-		exit 2
-	done
-	grep -v '^#' cmake/architectures |
-		while read -r arch triplet _ _ releases; do
-			if [ $# -gt 0 ]; then
-				case " $* " in
-				*" $arch "*) echo "$arch $triplet" ;;
-				esac
-			else
-				case ",$releases," in
-				*",$release,"*) echo "$arch $triplet" ;;
-				esac
-			fi
-		done
+	awk -v named=" $* " -v release=",$release," '
+		/^#/ { next }
+		named == "  " && index("," $5 ",", release) { print $1, $2 }
+		index(named, " " $1 " ") { print $1, $2 }' cmake/architectures
 }
 
 install_packages() {
@@ -58,10 +44,11 @@ install_packages() {
 build_archives() {
 	mkdir -p "$out"
 	rows "$@" >"$out/rows"
-	[ -s "$out/rows" ] || {
-		echo "archives.sh: no architecture for Debian ${release:-?}" >&2
+	if [ ! -s "$out/rows" ] || [ $# -gt "$(wc -l <"$out/rows")" ]; then
+		echo "archives.sh: cmake/architectures lacks" \
+			"${*:-any for Debian $release}" >&2
 		exit 2
-	}
+	fi
 	archives=""
 	while read -r arch triplet; do
 		tree=$out/$arch
@@ -84,20 +71,19 @@ build_archives() {
 	cat "$out/SHA256SUMS"
 }
 
-# This machine's archive.  Debian's el (ppc64el, mips64el) is
-# little-endian, which uname -m does not tell: a big-endian mips64 says
-# mips64 too.
+# This machine's archive, by the uname column's patterns.  Debian's el
+# (ppc64el, mips64el) is little-endian, which uname -m does not tell: a
+# big-endian mips64 says mips64 too.
 find_mine() {
 	machine=$(uname -m)
-	set -f
-	arch=$(grep -v '^#' cmake/architectures |
-		while read -r arch _ _ uname _; do
-			for pattern in $(echo "$uname" | tr , ' '); do
-				# shellcheck disable=SC2254 # patterns
-				case $machine in $pattern) echo "$arch" ;; esac
-			done
-		done)
-	set +f
+	arch=$(awk -v machine="$machine" '
+		/^#/ { next }
+		{
+			pattern = $4
+			gsub(/\*/, ".*", pattern)
+			gsub(/,/, "|", pattern)
+		}
+		machine ~ "^(" pattern ")$" { print $1 }' cmake/architectures)
 	little=$(printf '\1\0' | od -An -tu2 | tr -d ' ')
 	case $arch in *el) [ "$little" = 1 ] || arch="" ;; esac
 	for archive in "$out"/echorun-*-linux-"$arch".tar.gz; do
