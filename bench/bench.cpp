@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: MIT
-// echorun-bench: the start-up time of echorun builds, side by side with the
-// commands a launcher is measured against.
-//
-// usage: echorun-bench ROUNDS LABEL=PATH [LABEL=PATH...]
-//
-// The rows: env sh -c true, timeout 10 sh -c true, sh -c true, echorun true
-// for each build, then env sh -c TEXT and the first build's echorun TEXT.
-// Each round spawns every row once (posix_spawn, stdout to /dev/null) in an
-// order shuffled anew, so that no row always runs first or after the same
-// one, and times it from spawn to reap with CLOCK_MONOTONIC.  Printed: each
-// row's median and the medians of its per-round ratios to env and to
-// timeout, paired so that the machine's drift cancels out of them.
-// hyperfine runs each command's rounds as a group and gives no per-round
-// ratio, which is why this program exists.  Every spawned run must exit 0,
-// else the exit status is 1; the figures never decide it.
+// echorun-bench ROUNDS LABEL=PATH...: the start-up time of echorun builds,
+// beside env sh -c true, timeout 10 sh -c true and sh -c true; then env sh
+// -c TEXT and the first build's echorun TEXT.  Each round spawns every row
+// once (stdout on /dev/null) in an order shuffled anew, timed from spawn
+// to reap.  Printed: each row's median and the medians of its per-round
+// ratios to env and to timeout, paired so that the machine's drift cancels
+// out; hyperfine runs each command's rounds as a group and gives no
+// per-round ratio.  A run that fails or exits non-zero makes the exit
+// status 1; the figures never decide it.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -113,8 +107,7 @@ void interleave(std::vector<Row> &rows, long rounds)
 
 [[noreturn]] void usage()
 {
-	(void)fprintf(stderr, "usage: echorun-bench ROUNDS LABEL=PATH "
-			      "[LABEL=PATH...]\n");
+	(void)fputs("usage: echorun-bench ROUNDS LABEL=PATH...\n", stderr);
 	exit(2);
 }
 

@@ -12,21 +12,15 @@ if(NOT ECHORUN_BUILD_USED STREQUAL "musl-static")
 endif()
 
 # The notices that the licences of musl and of GCC's runtime ask to travel
-# with a static copy of them: the build machine's documents, outside a
-# cross build's find root.  Whoever copies an installed static echorun
-# copies the code they are for.
-find_file(ECHORUN_MUSL_COPYRIGHT NAMES copyright COPYRIGHT
-  PATHS /usr/share/doc/musl-dev /usr/share/doc/musl /usr/lib/musl
-  NO_DEFAULT_PATH
-  NO_CMAKE_FIND_ROOT_PATH
-  DOC "musl's copyright notice, shipped with a static echorun")
-if(NOT ECHORUN_MUSL_COPYRIGHT)
+# with a static copy of them, as Debian's musl-dev and echorun have them.
+# Whoever copies an installed static echorun copies the code they are for.
+set(copyright /usr/share/doc/musl-dev/copyright)
+if(NOT EXISTS ${copyright})
   message(FATAL_ERROR "A static echorun ships musl's copyright notice, "
-    "which is not in musl-dev's documents: name it with "
-    "-DECHORUN_MUSL_COPYRIGHT=FILE")
+    "${copyright}: install musl-dev")
 endif()
 set(notices ${CMAKE_CURRENT_BINARY_DIR}/notices)
-configure_file(${ECHORUN_MUSL_COPYRIGHT} ${notices}/COPYRIGHT.musl COPYONLY)
+configure_file(${copyright} ${notices}/COPYRIGHT.musl COPYONLY)
 configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.libgcc
   ${notices}/NOTICE.libgcc COPYONLY)
 set(notices ${notices}/COPYRIGHT.musl ${notices}/NOTICE.libgcc)
