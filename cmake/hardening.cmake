@@ -24,19 +24,5 @@ foreach(flag IN ITEMS
 endforeach()
 target_link_options(echorun_hardening INTERFACE
   LINKER:-z,relro LINKER:-z,now LINKER:-z,noexecstack)
-
-# glibc's checked calls (an older glibc takes 3 for 2; musl has none;
-# without optimisation they are not used), unless the build's flags set a
-# level already (twice is an error under -Werror) or the compiler warns of
-# it: probed at each configure, as flags change.
-string(TOUPPER "${CMAKE_BUILD_TYPE}" type)
-set(CMAKE_REQUIRED_FLAGS
-  "${CMAKE_CXX_FLAGS_${type}} -Werror -D_FORTIFY_SOURCE=3")
-unset(ECHORUN_FORTIFY CACHE)
-check_cxx_source_compiles("#include <stdio.h>
-int main() { return puts(\"\") < 0; }" ECHORUN_FORTIFY)
-if(ECHORUN_FORTIFY)
-  target_compile_definitions(echorun_hardening INTERFACE _FORTIFY_SOURCE=3)
-endif()
 unset(CMAKE_REQUIRED_FLAGS)
 unset(CMAKE_REQUIRED_QUIET)

@@ -10,14 +10,10 @@ set(ECHORUN_BUILD_NAMES musl-static glibc-static glibc-dynamic)
 set(ECHORUN_ARCHITECTURES ${CMAKE_CURRENT_LIST_DIR}/architectures)
 set(ECHORUN_STATIC_PROBE ${CMAKE_CURRENT_LIST_DIR}/static_probe.cpp)
 
-# What the compiler prints for ARGN, asked with the tree's flags and
-# target, as these choose the machine (-m32) and with it the start files
-# and libraries.
+# What the compiler prints for ARGN, asked with the tree's flags, as these
+# choose the machine (-m32) and with it the start files and libraries.
 function(echorun_ask out)
   separate_arguments(flags UNIX_COMMAND "${CMAKE_CXX_FLAGS}")
-  if(CMAKE_CXX_COMPILER_TARGET)
-    list(APPEND flags --target=${CMAKE_CXX_COMPILER_TARGET})
-  endif()
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${flags} ${ARGN}
     OUTPUT_VARIABLE answer
     OUTPUT_STRIP_TRAILING_WHITESPACE
