@@ -97,13 +97,14 @@ function(echorun_build_options build compile_out link_out libs_out)
   set(${libs_out} ${libs} PARENT_SCOPE)
 endfunction()
 
-# The builds that this machine makes, fastest first, in CAN; for each of
-# the others, "BUILD: why not, and what to install" in WHY.  A static
+# The build that ECHORUN_BUILD and ECHORUN_SANITIZE ask for, in BUILD_OUT,
+# and every build this machine makes, fastest first, in CAN_OUT.  A static
 # build is made where cmake/static_probe.cpp, linked as that build, runs
-# (under the emulator in a cross build).
-function(echorun_probe_builds can_out why_out)
+# (under the emulator in a cross build).  The configure says which build,
+# and when it is not the fastest, why; a build this machine cannot make
+# stops it with the reason, and what to install where that would help.
+function(echorun_choose_build build_out can_out)
   set(can glibc-dynamic)
-  set(why "")
   foreach(build IN ITEMS glibc-static musl-static)
     set(dir ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes/${build})
     echorun_build_options(${build} compile link libs)
@@ -123,33 +124,21 @@ function(echorun_probe_builds can_out why_out)
         TIMEOUT 60)
     endif()
     echorun_ask(libc_a -print-file-name=libc.a)
-    set(problem "no static PIE that runs here (${status}: see ${dir})")
+    set(why_${build} "no static PIE that runs here (${status}: see ${dir})")
     if(status STREQUAL "0")
       list(PREPEND can ${build})
-      continue()
     elseif(build STREQUAL "musl-static" AND NOT ECHORUN_MUSL_LIBDIR)
-      set(problem "no musl for ${ECHORUN_ARCH} was found: install musl "
-        "(Debian: apt-get install musl-dev:${ECHORUN_ARCH})")
+      set(why_${build} "no musl for ${ECHORUN_ARCH} was found: install musl"
+        " (Debian: apt-get install musl-dev:${ECHORUN_ARCH})")
     elseif(build STREQUAL "glibc-static" AND NOT IS_ABSOLUTE "${libc_a}")
-      set(problem "no glibc static library: install it "
-        "(Debian: apt-get install libc6-dev, Fedora: glibc-static)")
+      set(why_${build} "no glibc static library: install it"
+        " (Debian: apt-get install libc6-dev, Fedora: glibc-static)")
     endif()
-    string(JOIN "" problem ${problem})
-    list(APPEND why "${build}: ${problem}")
+    string(JOIN "" why_${build} ${why_${build}})
   endforeach()
-  set(${can_out} ${can} PARENT_SCOPE)
-  set(${why_out} ${why} PARENT_SCOPE)
-endfunction()
 
-# The build that ECHORUN_BUILD and ECHORUN_SANITIZE ask for, of those in
-# CAN (WHY says why not the others), in BUILD_OUT; the configure says
-# which, and when it is not the fastest, why.  A build this machine cannot
-# make stops it with the reason.
-function(echorun_choose_build can why build_out)
   set(build ${ECHORUN_BUILD})
-  set(fastest musl-static)
-  list(FILTER why INCLUDE REGEX "^${fastest}: ")
-  string(REPLACE "${fastest}: " "" reason "${why}")
+  set(reason ${why_musl-static})
   if(NOT build MATCHES "^auto$|^glibc-dynamic$" AND ECHORUN_SANITIZE)
     message(FATAL_ERROR
       "ECHORUN_SANITIZE needs -DECHORUN_BUILD=glibc-dynamic")
@@ -163,18 +152,19 @@ function(echorun_choose_build can why build_out)
     list(JOIN ECHORUN_BUILD_NAMES ", " names)
     message(FATAL_ERROR "ECHORUN_BUILD is '${build}': use auto, ${names}")
   elseif(NOT build IN_LIST can)
-    list(FILTER why INCLUDE REGEX "^${build}: ")
-    message(FATAL_ERROR "ECHORUN_BUILD=${why}, or -DECHORUN_BUILD=auto")
-  elseif(fastest IN_LIST can)
+    message(FATAL_ERROR "ECHORUN_BUILD=${build}: ${why_${build}}, "
+      "or -DECHORUN_BUILD=auto")
+  elseif(musl-static IN_LIST can)
     set(reason "-DECHORUN_BUILD=auto takes it")
   endif()
-  if(build STREQUAL fastest)
+  if(build STREQUAL "musl-static")
     message(STATUS "echorun: ${build}; the fastest build")
   else()
     message(STATUS
-      "echorun: ${build}; ${fastest} starts faster, but ${reason}")
+      "echorun: ${build}; musl-static starts faster, but ${reason}")
   endif()
   set(${build_out} ${build} PARENT_SCOPE)
+  set(${can_out} ${can} PARENT_SCOPE)
 endfunction()
 
 set(ECHORUN_BUILD auto CACHE STRING
