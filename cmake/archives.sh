@@ -54,14 +54,16 @@ build_archives() {
 		tree=$out/$arch
 		echo "== $arch: $tree"
 		rm -f "$out"/echorun-*-linux-"$arch".tar.gz
-		cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-			-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/cross.cmake" \
-			-DECHORUN_TRIPLET="$triplet" \
-			-DECHORUN_BUILD=musl-static \
-			-DECHORUN_ARCHIVE_DIR="$PWD/$out" >"$tree.log"
-		cmake --build "$tree" >>"$tree.log"
-		ctest --test-dir "$tree" --output-on-failure >>"$tree.log" ||
-			{ cat "$tree.log" && exit 1; }
+		{
+			cmake -S . -B "$tree" -G Ninja \
+				-DCMAKE_BUILD_TYPE=Release \
+				-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/cross.cmake" \
+				-DECHORUN_TRIPLET="$triplet" \
+				-DECHORUN_BUILD=musl-static \
+				-DECHORUN_ARCHIVE_DIR="$PWD/$out" &&
+				cmake --build "$tree" &&
+				ctest --test-dir "$tree" --output-on-failure
+		} >"$tree.log" 2>&1 || { cat "$tree.log" && exit 1; }
 		archive=$(cd "$out" && echo echorun-*-linux-"$arch".tar.gz)
 		archives="$archives $archive"
 	done <"$out/rows"
