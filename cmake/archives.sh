@@ -91,7 +91,7 @@ find_mine() {
 	for archive in "$out"/echorun-*-linux-"$arch".tar.gz; do
 		[ -n "$arch" ] && [ -f "$archive" ] && echo "$archive" && return
 	done
-	echo "There is no echorun archive for $machine." >&2
+	echo "There is no echorun archive for $machine in $out." >&2
 	exit 1
 }
 

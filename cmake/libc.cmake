@@ -155,7 +155,7 @@ function(echorun_choose_build build_out can_out)
     message(FATAL_ERROR "ECHORUN_BUILD=${build}: ${why_${build}}, "
       "or -DECHORUN_BUILD=auto")
   elseif(musl-static IN_LIST can)
-    set(reason "-DECHORUN_BUILD=auto takes it")
+    set(reason "ECHORUN_BUILD asks for ${build}")
   endif()
   if(build STREQUAL "musl-static")
     message(STATUS "echorun: ${build}; the fastest build")
