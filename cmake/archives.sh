@@ -41,6 +41,18 @@ install_packages() {
 	apt-get install -y --no-install-recommends $packages
 }
 
+# TREE TRIPLET: configures, builds and tests a musl-static tree whose
+# archive goes to $out; it stops at the first step that fails, as its
+# caller tests its status, where set -e does not act.
+build_tree() {
+	cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/cross.cmake" \
+		-DECHORUN_TRIPLET="$2" -DECHORUN_BUILD=musl-static \
+		-DECHORUN_ARCHIVE_DIR="$PWD/$out" &&
+		cmake --build "$1" &&
+		ctest --test-dir "$1" --output-on-failure
+}
+
 build_archives() {
 	mkdir -p "$out"
 	rows "$@" >"$out/rows"
@@ -51,19 +63,10 @@ build_archives() {
 	fi
 	archives=""
 	while read -r arch triplet; do
-		tree=$out/$arch
-		echo "== $arch: $tree"
+		echo "== $arch: $out/$arch"
 		rm -f "$out"/echorun-*-linux-"$arch".tar.gz
-		{
-			cmake -S . -B "$tree" -G Ninja \
-				-DCMAKE_BUILD_TYPE=Release \
-				-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/cross.cmake" \
-				-DECHORUN_TRIPLET="$triplet" \
-				-DECHORUN_BUILD=musl-static \
-				-DECHORUN_ARCHIVE_DIR="$PWD/$out" &&
-				cmake --build "$tree" &&
-				ctest --test-dir "$tree" --output-on-failure
-		} >"$tree.log" 2>&1 || { cat "$tree.log" && exit 1; }
+		build_tree "$out/$arch" "$triplet" >"$out/$arch.log" 2>&1 ||
+			{ cat "$out/$arch.log" && exit 1; }
 		archive=$(cd "$out" && echo echorun-*-linux-"$arch".tar.gz)
 		archives="$archives $archive"
 	done <"$out/rows"
