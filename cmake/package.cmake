@@ -22,14 +22,7 @@ set(CPACK_PACKAGE_NAME echorun)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Plain paragraphs: CPack indents each line and turns the blank line into
 # the " ." that Debian's Description field needs.
-set(CPACK_PACKAGE_DESCRIPTION [[
-echorun runs one shell command line with /bin/sh -c after setting SIGPIPE,
-SIGINT, SIGHUP, SIGQUIT and SIGCHLD back to their default dispositions, so
-that a signal its parent left ignored (a runtime that ignores SIGPIPE,
-nohup, a background job, a daemon) is not ignored by the command too.
-
-It writes the command line to standard output before running it, so that a
-log or a terminal shows what ran, then waits for the shell and exits.]])
+set(CPACK_PACKAGE_DESCRIPTION_FILE ${PROJECT_SOURCE_DIR}/doc/description)
 
 # Signed as dch signs, or with an address that delivers nowhere (RFC 2606).
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER
