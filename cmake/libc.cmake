@@ -7,8 +7,6 @@
 # name), ECHORUN_MUSL_NAME, and ECHORUN_MUSL_LIBDIR where Debian's musl-dev
 # installed musl for it; and a cross build's emulator.
 set(ECHORUN_BUILD_NAMES musl-static glibc-static glibc-dynamic)
-set(ECHORUN_ARCHITECTURES ${CMAKE_CURRENT_LIST_DIR}/architectures)
-set(ECHORUN_STATIC_PROBE ${CMAKE_CURRENT_LIST_DIR}/static_probe.cpp)
 
 # What the compiler prints for ARGN, asked with the tree's flags, as these
 # choose the machine (-m32) and with it the start files and libraries.
@@ -39,7 +37,8 @@ function(echorun_find_machine arch_out musl_out musl_lib_out emulator_out)
   string(REGEX REPLACE "-.*" "" arch "${machine}")
   set(musl "")
   set(emulator "")
-  file(STRINGS ${ECHORUN_ARCHITECTURES} rows REGEX "^[^#]")
+  set(table ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/architectures)
+  file(STRINGS ${table} rows REGEX "^[^#]")
   foreach(row IN LISTS rows)
     string(REGEX MATCHALL "[^ ]+" row "${row}")
     list(GET row 0 1 2 3 fields)
@@ -105,10 +104,11 @@ endfunction()
 # stops it with the reason, and what to install where that would help.
 function(echorun_choose_build build_out can_out)
   set(can glibc-dynamic)
+  set(probe ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/static_probe.cpp)
   foreach(build IN ITEMS glibc-static musl-static)
     set(dir ${PROJECT_BINARY_DIR}/CMakeFiles/echorun-probes/${build})
     echorun_build_options(${build} compile link libs)
-    try_compile(linked ${dir} ${ECHORUN_STATIC_PROBE}
+    try_compile(linked ${dir} ${probe}
       COMPILE_DEFINITIONS ${compile}
       LINK_OPTIONS ${link}
       LINK_LIBRARIES ${libs}
