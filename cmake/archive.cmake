@@ -26,15 +26,6 @@ configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.libgcc
 set(notices ${notices}/COPYRIGHT.musl ${notices}/NOTICE.libgcc)
 install(FILES ${notices} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# Every file's time: SOURCE_DATE_EPOCH, else the date of the CHANGELOG's
-# latest entry, in tar's --mtime syntax.
-file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG trailer
-  REGEX "^ -- .*>  " LIMIT_COUNT 1)
-string(REGEX REPLACE "^ -- .*>  " "" mtime "${trailer}")
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(mtime "@$ENV{SOURCE_DATE_EPOCH}")
-endif()
-
 set(ECHORUN_ARCHIVE_DIR ${PROJECT_BINARY_DIR} CACHE PATH
   "Where the archive target writes")
 set(name echorun-${PROJECT_VERSION}-linux-${ECHORUN_ARCH})
@@ -49,7 +40,7 @@ add_custom_command(OUTPUT ${archive}
   COMMAND ${CMAKE_OBJCOPY} --strip-all ${stage}/${name}/echorun
   COMMAND tar --create --file ${stage}/${name}.tar --directory=${stage}
     --sort=name --format=gnu --owner=0 --group=0 --numeric-owner
-    --mode=u=rwX,go=rX --mtime=${mtime} ${name}
+    --mode=u=rwX,go=rX --mtime=@${ECHORUN_EPOCH} ${name}
   COMMAND ${GZIP_EXECUTABLE} -9n -c ${stage}/${name}.tar > ${archive}
   DEPENDS echorun ${notices}
   COMMENT "Packing ${name}.tar.gz"

@@ -1,33 +1,36 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # archives.sh: echorun's static archives, one for each architecture of
-# cmake/architectures that this Debian release has musl for.  Run from the
-# top of a clone, on Debian 12 or 13:
+# cmake/architectures that this Debian release has musl for, and the RPMs
+# of those that rpm has a name for.  Run from the top of a clone, on
+# Debian 12 or 13:
 #   archives.sh install    as root: adds those architectures to dpkg and
 #                          installs what builds and checks their archives
 #   archives.sh [ARCH...]  builds each archive (or those named) in a
 #                          musl-static tree of its own, build/archives/ARCH,
-#                          runs the tree's tests (the archive as it ships,
-#                          the hardening check), and writes SHA256SUMS
+#                          runs the tree's tests (the archive and the RPM as
+#                          they ship, the hardening check), and writes
+#                          SHA256SUMS
 #   archives.sh mine       names this machine's archive in build/archives
 # Each tree, this machine's too, is built through cmake/cross.cmake: its
 # tests are then the archive's own, without the black-box suite's needs.
 set -eu
 out=build/archives
 
-# The rows named, or else this release's: Debian's name and the triplet.
+# The rows named, or else this release's: Debian's name, the triplet and
+# rpm's name.
 rows() {
 	release=$(. /etc/os-release && echo "${VERSION_ID:-}")
 	awk -v named=" $* " -v release=",$release," '
 		/^#/ { next }
-		named == "  " && index("," $5 ",", release) { print $1, $2 }
-		index(named, " " $1 " ") { print $1, $2 }' cmake/architectures
+		named == "  " && index("," $5 ",", release) { print $1, $2, $6 }
+		index(named, " " $1 " ") { print $1, $2, $6 }' cmake/architectures
 }
 
 install_packages() {
 	native=$(dpkg --print-architecture)
-	packages="g++ cmake ninja-build musl-dev qemu-user"
-	for row in $(rows | tr ' ' :); do
+	packages="g++ cmake ninja-build musl-dev qemu-user rpm"
+	for row in $(rows | cut -d' ' -f1,2 | tr ' ' :); do
 		arch=${row%:*}
 		[ "$arch" != "$native" ] || continue
 		dpkg --add-architecture "$arch"
@@ -62,13 +65,16 @@ build_archives() {
 		exit 2
 	fi
 	archives=""
-	while read -r arch triplet; do
+	# shellcheck disable=SC2086 # $files: patterns, one word a file name
+	while read -r arch triplet rpm; do
 		echo "== $arch: $out/$arch"
-		rm -f "$out"/echorun-*-linux-"$arch".tar.gz
+		# The archive, and the RPM where rpm has a name for the machine.
+		files="echorun-*-linux-$arch.tar.gz"
+		[ "$rpm" = - ] || files="$files echorun-*-1.$rpm.rpm"
+		(cd "$out" && rm -f $files)
 		build_tree "$out/$arch" "$triplet" >"$out/$arch.log" 2>&1 ||
 			{ cat "$out/$arch.log" && exit 1; }
-		archive=$(cd "$out" && echo echorun-*-linux-"$arch".tar.gz)
-		archives="$archives $archive"
+		archives="$archives $(cd "$out" && echo $files)"
 	done <"$out/rows"
 	# shellcheck disable=SC2086 # one word a file name
 	(cd "$out" && sha256sum $archives >SHA256SUMS.new)

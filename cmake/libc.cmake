@@ -5,7 +5,8 @@
 # they decide in variables their caller names.  Once included, the file
 # has found the machine the compiler builds for: ECHORUN_ARCH (Debian's
 # name), ECHORUN_MUSL_NAME, and ECHORUN_MUSL_LIBDIR where Debian's musl-dev
-# installed musl for it; and a cross build's emulator.
+# installed musl for it, ECHORUN_RPM_ARCH (rpm's name, or -); and a cross
+# build's emulator.
 set(ECHORUN_BUILD_NAMES musl-static glibc-static glibc-dynamic)
 
 # What the compiler prints for ARGN, asked with the tree's flags, as these
@@ -22,12 +23,13 @@ endfunction()
 # The machine's row of the architectures table, found by its triplet with
 # the vendor left out and any x86-32 taken for i686: Debian's name for it;
 # the name of Debian's musl for it and, where that is installed, its
-# libraries; and in a cross build the emulator that runs its programs,
-# unless this machine runs them itself.  A machine that the table lacks
-# keeps its processor's name and has no musl.  The machine is the
+# libraries; rpm's name for it; and in a cross build the emulator that runs
+# its programs, unless this machine runs them itself.  A machine that the
+# table lacks keeps its processor's name and has no musl and no rpm name.  The machine is the
 # compiler's multiarch name where it has one, as gcc -m32
 # -print-multiarch names the machine that -m32 chooses.
-function(echorun_find_machine arch_out musl_out musl_lib_out emulator_out)
+function(echorun_find_machine arch_out musl_out musl_lib_out rpm_out
+    emulator_out)
   echorun_ask(machine -print-multiarch)
   if(NOT machine)
     echorun_ask(machine -dumpmachine)
@@ -36,17 +38,19 @@ function(echorun_find_machine arch_out musl_out musl_lib_out emulator_out)
   string(REGEX REPLACE "^([^-]+)-.*linux-" "\\1-linux-" machine ${machine})
   string(REGEX REPLACE "-.*" "" arch "${machine}")
   set(musl "")
+  set(rpm -)
   set(emulator "")
   set(table ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/architectures)
   file(STRINGS ${table} rows REGEX "^[^#]")
   foreach(row IN LISTS rows)
     string(REGEX MATCHALL "[^ ]+" row "${row}")
-    list(GET row 0 1 2 3 fields)
-    list(POP_FRONT fields debian triplet qemu uname)
+    list(GET row 0 1 2 3 5 fields)
+    list(POP_FRONT fields debian triplet qemu uname rpm_name)
     if(NOT triplet STREQUAL machine)
       continue()
     endif()
     set(arch ${debian})
+    set(rpm ${rpm_name})
     # Debian's musl-dev names its directory so.
     string(REGEX REPLACE "gnu(abi64)?" "musl" musl ${triplet})
     string(REPLACE "i686-" "i386-" musl ${musl})
@@ -60,6 +64,7 @@ function(echorun_find_machine arch_out musl_out musl_lib_out emulator_out)
   endforeach()
   set(${arch_out} ${arch} PARENT_SCOPE)
   set(${musl_out} "${musl}" PARENT_SCOPE)
+  set(${rpm_out} ${rpm} PARENT_SCOPE)
   set(${musl_lib_out} "" PARENT_SCOPE)
   if(musl AND EXISTS /usr/lib/${musl}/libc.a)
     set(${musl_lib_out} /usr/lib/${musl} PARENT_SCOPE)
@@ -171,7 +176,7 @@ set(ECHORUN_BUILD auto CACHE STRING
   "Build of echorun: auto or one of ${ECHORUN_BUILD_NAMES}")
 set_property(CACHE ECHORUN_BUILD PROPERTY STRINGS auto ${ECHORUN_BUILD_NAMES})
 echorun_find_machine(ECHORUN_ARCH ECHORUN_MUSL_NAME ECHORUN_MUSL_LIBDIR
-  CMAKE_CROSSCOMPILING_EMULATOR)
+  ECHORUN_RPM_ARCH CMAKE_CROSSCOMPILING_EMULATOR)
 # A cross tree whose emulator is missing can run nothing it builds, the
 # probes included.
 if(CMAKE_CROSSCOMPILING_EMULATOR)

@@ -62,15 +62,11 @@ done
 
 # The binary is for the machine its objects were compiled for, whatever
 # the archive's name says.
-machine() {
-	"$readelf" -h "$1" | sed -En 's/^ *(Class|Data|Machine): *//p' |
-		paste -sd /
-}
 object=$(head -n 1 "$build/echorun.objects")
 [ -f "$object" ] || fail "no object listed in $build/echorun.objects"
-[ "$(machine "$bin")" = "$(machine "$object")" ] ||
-	fail "echorun is for $(machine "$bin")," \
-		"its objects for $(machine "$object")"
+[ "$(elf_machine "$bin")" = "$(elf_machine "$object")" ] ||
+	fail "echorun is for $(elf_machine "$bin")," \
+		"its objects for $(elf_machine "$object")"
 
 # A second second, so that a time stamp taken from the clock would differ.
 sleep 1

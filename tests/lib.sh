@@ -35,6 +35,13 @@ runs_echo_ok() {
 	[ "$out" = "$(printf 'echo ok\nok')" ] || fail "$1 printed: $out"
 }
 
+# elf_machine FILE: the class, byte order and machine of an ELF file, as
+# READELF (default readelf) reads them.
+elf_machine() {
+	"${READELF:-readelf}" -h "$1" |
+		sed -En 's/^ *(Class|Data|Machine): *//p' | paste -sd /
+}
+
 # private_dpkg ROOT: from here on, dpkg works in ROOT, files and package
 # database alike: a package is really installed, registered and removed,
 # and the machine's own stay as they were.  The database lists no libc6 for

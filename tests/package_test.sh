@@ -6,6 +6,7 @@
 # libc6) and exactly the binary, the manual page, the copyright file and
 # the changelog.  dpkg installs it, echorun runs, and dpkg removes it all.
 # lintian judges the rest: format, modes, owners, stripping, compression.
+# An RPM asked of the tree is refused.
 #
 # Usage: package_test.sh CPACK BUILD_DIR VERSION ARCH DEBFULLNAME DEBEMAIL
 set -euo pipefail
@@ -26,6 +27,13 @@ trap 'rm -rf "$tmp"' EXIT
 	fail "cpack failed: $(cat "$tmp/cpack.log")"
 deb=$tmp/echorun_${version}_$arch.deb
 [ -f "$deb" ] || fail "no $(basename "$deb") in: $(ls "$tmp")"
+# An RPM holds the musl-static echorun: asked of this tree, cpack refuses
+# and writes nothing.
+if "$cpack" -G RPM --config "$build/CPackConfig.cmake" -B "$tmp/rpm" \
+	>"$tmp/cpack.log" 2>&1 || [ -e "$tmp/rpm" ] ||
+	! grep -q "an RPM the musl-static one" "$tmp/cpack.log"; then
+	fail "cpack -G RPM did not refuse: $(cat "$tmp/cpack.log")"
+fi
 
 fields=$(dpkg-deb -f "$deb" Package Version Architecture Maintainer Section \
 	Priority)
