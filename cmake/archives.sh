@@ -23,8 +23,9 @@ rows() {
 	release=$(. /etc/os-release && echo "${VERSION_ID:-}")
 	awk -v named=" $* " -v release=",$release," '
 		/^#/ { next }
-		named == "  " && index("," $5 ",", release) { print $1, $2, $6 }
-		index(named, " " $1 " ") { print $1, $2, $6 }' cmake/architectures
+		named == "  " && index("," $5 ",", release) ||
+			index(named, " " $1 " ") { print $1, $2, $6 }
+		' cmake/architectures
 }
 
 install_packages() {

@@ -25,9 +25,9 @@ endfunction()
 # the name of Debian's musl for it and, where that is installed, its
 # libraries; rpm's name for it; and in a cross build the emulator that runs
 # its programs, unless this machine runs them itself.  A machine that the
-# table lacks keeps its processor's name and has no musl and no rpm name.  The machine is the
-# compiler's multiarch name where it has one, as gcc -m32
-# -print-multiarch names the machine that -m32 chooses.
+# table lacks keeps its processor's name and has no musl and no rpm name.
+# The machine is the compiler's multiarch name where it has one, as gcc
+# -m32 -print-multiarch names the machine that -m32 chooses.
 function(echorun_find_machine arch_out musl_out musl_lib_out rpm_out
     emulator_out)
   echorun_ask(machine -print-multiarch)

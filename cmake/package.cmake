@@ -19,6 +19,11 @@ if(CPACK_ECHORUN_BUILD)
   elseif(CPACK_RPM_PACKAGE_ARCHITECTURE STREQUAL "-")
     message(FATAL_ERROR "${CPACK_ECHORUN_ARCH} has no rpm name in "
       "cmake/architectures: RPM distributions do not build for it")
+  elseif(tree MATCHES "^RPM" AND
+      CMAKE_VERSION VERSION_LESS CPACK_ECHORUN_RPM_CMAKE)
+    message(FATAL_ERROR "CPack ${CMAKE_VERSION} writes empty scripts into "
+      "an RPM, each requiring /bin/sh: use CMake "
+      "${CPACK_ECHORUN_RPM_CMAKE} or later")
   endif()
   foreach(tool IN LISTS tools)
     string(REGEX MATCH "[^:]+$" package ${tool})
@@ -51,6 +56,8 @@ endif()
 
 set(CPACK_ECHORUN_EPOCH ${ECHORUN_EPOCH})
 set(CPACK_ECHORUN_BUILD ${ECHORUN_BUILD_USED})
+# The oldest CPack known to leave empty scripts out (3.18 writes them).
+set(CPACK_ECHORUN_RPM_CMAKE 3.25)
 set(CPACK_ECHORUN_ARCH ${ECHORUN_ARCH})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_FILE})
 set(CPACK_GENERATOR DEB)

@@ -1,14 +1,14 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # rpm_test: cpack of a musl-static tree gives echorun-VERSION-1.ARCH.rpm
-# in DIR (ARCH is rpm's name for the tree's machine), the same bytes when packed again, with the
-# project's fields, nothing required but rpm's own features, and a
-# changelog; installed into a scratch rpm root, it holds exactly the
-# binary, the manual page and the notices, rpm -V passes, its echorun is
-# for the machine the tree's objects were compiled for and works (under
-# the emulator), and rpm -e leaves no file.  Where rpm has no name for
-# the machine (ARCH is -), or rpmbuild is not found, cpack refuses and
-# writes nothing.
+# in DIR (ARCH is rpm's name for the tree's machine), the same bytes when
+# packed again, with the project's fields, nothing required but rpm's own
+# features, and a changelog; installed into a scratch rpm root, it holds
+# exactly the binary, the manual page and the notices, rpm -V passes, its
+# echorun is for the machine the tree's objects were compiled for and
+# works (under the emulator), and rpm -e leaves no file.  Where rpm has no
+# name for the machine (ARCH is -), with too old a CMake, or where
+# rpmbuild is not found, cpack refuses and writes nothing.
 #
 # Usage: rpm_test.sh CPACK BUILD_DIR VERSION ARCH DIR [EMULATOR [ARG...]]
 # READELF in the environment names the target's readelf (default readelf).
@@ -33,12 +33,22 @@ refused() {
 		-B "$tmp/refused" >"$tmp/log" 2>&1 ||
 		fail "cpack made a package: $(cat "$tmp/log")"
 	[ ! -e "$tmp/refused" ] || fail "cpack wrote $(ls -A "$tmp/refused")"
-	grep -qF "$message" "$tmp/log" ||
+	# CMake wraps its messages' lines.
+	tr -s ' \n' ' ' <"$tmp/log" | grep -qF "$message" ||
 		fail "cpack did not say '$message': $(cat "$tmp/log")"
 }
 
 if [ "$arch" = - ]; then
 	refused "has no rpm name in cmake/architectures"
+	exit
+fi
+# The oldest CPack that makes the RPM, as the tree says.
+oldest=$(sed -n 's/^set(CPACK_ECHORUN_RPM_CMAKE "\(.*\)")$/\1/p' \
+	"$build/CPackConfig.cmake")
+cmake=$("$cpack" --version | sed -n 's/^cpack version //p')
+if [ "$(printf '%s\n' "$oldest" "$cmake" | sort -V | head -n 1)" != \
+	"$oldest" ]; then
+	refused "use CMake $oldest or later"
 	exit
 fi
 refused "needs rpmbuild: apt-get install rpm" PATH=/nonexistent
