@@ -9,17 +9,17 @@
 // per-round ratio.  A run that fails or exits non-zero makes the exit
 // status 1; the figures never decide it.
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <numeric>
 #include <random>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -33,14 +33,6 @@ struct Row {
 
 int failures = 0; // spawned runs that failed or did not exit 0
 
-double now_ms()
-{
-	timespec ts{};
-	(void)clock_gettime(CLOCK_MONOTONIC, &ts);
-	return static_cast<double>(ts.tv_sec) * 1e3 +
-	       static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
 // One run of row, spawn to reap, in milliseconds.
 double time_run(const Row &row)
 {
@@ -52,14 +44,15 @@ double time_run(const Row &row)
 	(void)posix_spawn_file_actions_init(&fa);
 	(void)posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null",
 					       O_WRONLY, 0);
-	const double begin = now_ms();
+	const auto begin = std::chrono::steady_clock::now();
 	pid_t pid = -1;
 	const int rc =
 		posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
 	int status = -1; // not an exit status: stays so if there is no child
 	if (rc == 0)
 		(void)waitpid(pid, &status, 0);
-	const double ms = now_ms() - begin;
+	const std::chrono::duration<double, std::milli> ms =
+		std::chrono::steady_clock::now() - begin;
 	(void)posix_spawn_file_actions_destroy(&fa);
 	if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
 		(void)fprintf(
@@ -68,7 +61,7 @@ double time_run(const Row &row)
 			rc != 0 ? strerror(rc) : "did not exit 0", status);
 		++failures;
 	}
-	return ms;
+	return ms.count();
 }
 
 double median(std::vector<double> v)
@@ -91,8 +84,7 @@ double paired_ratio(const std::vector<double> &a, const std::vector<double> &b)
 void interleave(std::vector<Row> &rows, long rounds)
 {
 	std::vector<size_t> order(rows.size());
-	for (size_t i = 0; i < order.size(); ++i)
-		order[i] = i;
+	std::iota(order.begin(), order.end(), size_t{0});
 	// Any seed will do: the shuffle only has to break up fixed orders.
 	std::minstd_rand rng(std::random_device{}());
 	for (long r = -3; r < rounds; ++r) {

@@ -14,13 +14,9 @@ endif()
 # The notices that the licences of musl and of GCC's runtime ask to travel
 # with a static copy of them, as Debian's musl-dev and echorun have them.
 # Whoever copies an installed static echorun copies the code they are for.
-set(copyright /usr/share/doc/musl-dev/copyright)
-if(NOT EXISTS ${copyright})
-  message(FATAL_ERROR "A static echorun ships musl's copyright notice, "
-    "${copyright}: install musl-dev")
-endif()
 set(notices ${CMAKE_CURRENT_BINARY_DIR}/notices)
-configure_file(${copyright} ${notices}/COPYRIGHT.musl COPYONLY)
+configure_file(/usr/share/doc/musl-dev/copyright ${notices}/COPYRIGHT.musl
+  COPYONLY)
 configure_file(${PROJECT_SOURCE_DIR}/doc/NOTICE.libgcc
   ${notices}/NOTICE.libgcc COPYONLY)
 set(notices ${notices}/COPYRIGHT.musl ${notices}/NOTICE.libgcc)
@@ -41,7 +37,7 @@ add_custom_command(OUTPUT ${archive}
   COMMAND tar --create --file ${stage}/${name}.tar --directory=${stage}
     --sort=name --format=gnu --owner=0 --group=0 --numeric-owner
     --mode=u=rwX,go=rX --mtime=@${ECHORUN_EPOCH} ${name}
-  COMMAND ${GZIP_EXECUTABLE} -9n -c ${stage}/${name}.tar > ${archive}
+  COMMAND gzip -9n -c ${stage}/${name}.tar > ${archive}
   DEPENDS echorun ${notices}
   COMMENT "Packing ${name}.tar.gz"
   VERBATIM)

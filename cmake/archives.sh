@@ -21,8 +21,7 @@ out=build/archives
 # rpm's name.
 rows() {
 	release=$(. /etc/os-release && echo "${VERSION_ID:-}")
-	awk -v named=" $* " -v release=",$release," '
-		/^#/ { next }
+	awk -v named=" $* " -v release=",$release," '/^#/ { next }
 		named == "  " && index("," $5 ",", release) ||
 			index(named, " " $1 " ") { print $1, $2, $6 }
 		' cmake/architectures
@@ -78,8 +77,7 @@ build_archives() {
 		archives="$archives $(cd "$out" && echo $files)"
 	done <"$out/rows"
 	# shellcheck disable=SC2086 # one word a file name
-	(cd "$out" && sha256sum $archives >SHA256SUMS.new)
-	mv "$out/SHA256SUMS.new" "$out/SHA256SUMS"
+	(cd "$out" && sha256sum $archives >SHA256SUMS)
 	cat "$out/SHA256SUMS"
 }
 

@@ -4,9 +4,9 @@
 # auto takes the first that links and runs here.  Functions return what
 # they decide in variables their caller names.  Once included, the file
 # has found the machine the compiler builds for: ECHORUN_ARCH (Debian's
-# name), ECHORUN_MUSL_NAME, and ECHORUN_MUSL_LIBDIR where Debian's musl-dev
-# installed musl for it, ECHORUN_RPM_ARCH (rpm's name, or -); and a cross
-# build's emulator.
+# name), ECHORUN_MUSL_NAME (Debian's musl-dev puts musl for it in
+# /usr/include and /usr/lib under that name), ECHORUN_RPM_ARCH (rpm's
+# name, or -); and a cross build's emulator.
 set(ECHORUN_BUILD_NAMES musl-static glibc-static glibc-dynamic)
 
 # What the compiler prints for ARGN, asked with the tree's flags, as these
@@ -22,14 +22,13 @@ endfunction()
 
 # The machine's row of the architectures table, found by its triplet with
 # the vendor left out and any x86-32 taken for i686: Debian's name for it;
-# the name of Debian's musl for it and, where that is installed, its
-# libraries; rpm's name for it; and in a cross build the emulator that runs
-# its programs, unless this machine runs them itself.  A machine that the
+# the name of Debian's musl for it; rpm's name for it; and in a cross build
+# the emulator that runs its programs, unless this machine runs them
+# itself.  A machine that the
 # table lacks keeps its processor's name and has no musl and no rpm name.
 # The machine is the compiler's multiarch name where it has one, as gcc
 # -m32 -print-multiarch names the machine that -m32 chooses.
-function(echorun_find_machine arch_out musl_out musl_lib_out rpm_out
-    emulator_out)
+function(echorun_find_machine arch_out musl_out rpm_out emulator_out)
   echorun_ask(machine -print-multiarch)
   if(NOT machine)
     echorun_ask(machine -dumpmachine)
@@ -41,16 +40,10 @@ function(echorun_find_machine arch_out musl_out musl_lib_out rpm_out
   set(rpm -)
   set(emulator "")
   set(table ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/architectures)
-  file(STRINGS ${table} rows REGEX "^[^#]")
-  foreach(row IN LISTS rows)
-    string(REGEX MATCHALL "[^ ]+" row "${row}")
-    list(GET row 0 1 2 3 5 fields)
-    list(POP_FRONT fields debian triplet qemu uname rpm_name)
-    if(NOT triplet STREQUAL machine)
-      continue()
-    endif()
-    set(arch ${debian})
-    set(rpm ${rpm_name})
+  file(STRINGS ${table} row REGEX "^[^ ]+ +${machine} ")
+  string(REGEX MATCHALL "[^ ]+" row "${row}")
+  if(row)
+    list(POP_FRONT row arch triplet qemu uname releases rpm)
     # Debian's musl-dev names its directory so.
     string(REGEX REPLACE "gnu(abi64)?" "musl" musl ${triplet})
     string(REPLACE "i686-" "i386-" musl ${musl})
@@ -61,14 +54,10 @@ function(echorun_find_machine arch_out musl_out musl_lib_out rpm_out
     if(CMAKE_CROSSCOMPILING AND NOT host MATCHES "${uname}")
       set(emulator qemu-${qemu} -L /usr/${triplet})
     endif()
-  endforeach()
+  endif()
   set(${arch_out} ${arch} PARENT_SCOPE)
   set(${musl_out} "${musl}" PARENT_SCOPE)
   set(${rpm_out} ${rpm} PARENT_SCOPE)
-  set(${musl_lib_out} "" PARENT_SCOPE)
-  if(musl AND EXISTS /usr/lib/${musl}/libc.a)
-    set(${musl_lib_out} /usr/lib/${musl} PARENT_SCOPE)
-  endif()
   set(${emulator_out} "${emulator}" PARENT_SCOPE)
 endfunction()
 
@@ -85,7 +74,7 @@ function(echorun_build_options build compile_out link_out libs_out)
   if(build STREQUAL "glibc-dynamic")
     set(link -pie LINKER:--as-needed)
   elseif(build STREQUAL "musl-static")
-    set(lib ${ECHORUN_MUSL_LIBDIR})
+    set(lib /usr/lib/${ECHORUN_MUSL_NAME})
     foreach(piece IN ITEMS crtbeginS.o crtendS.o libgcc.a)
       echorun_ask(${piece} -print-file-name=${piece})
     endforeach()
@@ -132,14 +121,14 @@ function(echorun_choose_build build_out can_out)
     set(why_${build} "no static PIE that runs here (${status}: see ${dir})")
     if(status STREQUAL "0")
       list(PREPEND can ${build})
-    elseif(build STREQUAL "musl-static" AND NOT ECHORUN_MUSL_LIBDIR)
-      set(why_${build} "no musl for ${ECHORUN_ARCH} was found: install musl"
-        " (Debian: apt-get install musl-dev:${ECHORUN_ARCH})")
+    elseif(build STREQUAL "musl-static" AND
+        NOT EXISTS /usr/lib/${ECHORUN_MUSL_NAME}/libc.a)
+      string(CONCAT why_${build} "no musl for ${ECHORUN_ARCH} was found: "
+        "install musl (Debian: apt-get install musl-dev:${ECHORUN_ARCH})")
     elseif(build STREQUAL "glibc-static" AND NOT IS_ABSOLUTE "${libc_a}")
-      set(why_${build} "no glibc static library: install it"
+      string(CONCAT why_${build} "no glibc static library: install it"
         " (Debian: apt-get install libc6-dev, Fedora: glibc-static)")
     endif()
-    string(JOIN "" why_${build} ${why_${build}})
   endforeach()
 
   set(build ${ECHORUN_BUILD})
@@ -175,8 +164,8 @@ endfunction()
 set(ECHORUN_BUILD auto CACHE STRING
   "Build of echorun: auto or one of ${ECHORUN_BUILD_NAMES}")
 set_property(CACHE ECHORUN_BUILD PROPERTY STRINGS auto ${ECHORUN_BUILD_NAMES})
-echorun_find_machine(ECHORUN_ARCH ECHORUN_MUSL_NAME ECHORUN_MUSL_LIBDIR
-  ECHORUN_RPM_ARCH CMAKE_CROSSCOMPILING_EMULATOR)
+echorun_find_machine(ECHORUN_ARCH ECHORUN_MUSL_NAME ECHORUN_RPM_ARCH
+  CMAKE_CROSSCOMPILING_EMULATOR)
 # A cross tree whose emulator is missing can run nothing it builds, the
 # probes included.
 if(CMAKE_CROSSCOMPILING_EMULATOR)

@@ -9,31 +9,28 @@
 # tools without which CPack would fail late or quietly leave Depends out.
 if(CPACK_ECHORUN_BUILD)
   set(tree "${CPACK_GENERATOR}:${CPACK_ECHORUN_BUILD}")
-  set(tools dpkg-shlibdeps:dpkg-dev file:file)
+  set(need dpkg-shlibdeps dpkg-dev)
   if(CPACK_GENERATOR STREQUAL "RPM")
-    set(tools rpmbuild:rpm)
+    set(need rpmbuild rpm)
   endif()
   if(NOT tree MATCHES "^DEB:glibc-dynamic$|^RPM:musl-static$")
     message(FATAL_ERROR "A .deb holds the glibc-dynamic echorun and an RPM "
       "the musl-static one: this tree builds ${CPACK_ECHORUN_BUILD}")
-  elseif(CPACK_RPM_PACKAGE_ARCHITECTURE STREQUAL "-")
-    message(FATAL_ERROR "${CPACK_ECHORUN_ARCH} has no rpm name in "
-      "cmake/architectures: RPM distributions do not build for it")
+  elseif(tree MATCHES "^RPM" AND CPACK_RPM_PACKAGE_ARCHITECTURE STREQUAL "-")
+    message(FATAL_ERROR "${CPACK_DEBIAN_PACKAGE_ARCHITECTURE} has no rpm "
+      "name in cmake/architectures: RPM distributions do not build for it")
   elseif(tree MATCHES "^RPM" AND
       CMAKE_VERSION VERSION_LESS CPACK_ECHORUN_RPM_CMAKE)
     message(FATAL_ERROR "CPack ${CMAKE_VERSION} writes empty scripts into "
       "an RPM, each requiring /bin/sh: use CMake "
       "${CPACK_ECHORUN_RPM_CMAKE} or later")
   endif()
-  foreach(tool IN LISTS tools)
-    string(REGEX MATCH "[^:]+$" package ${tool})
-    string(REGEX REPLACE ":.*" "" tool ${tool})
-    find_program(found_${tool} ${tool} NO_CMAKE_SYSTEM_PATH)
-    if(NOT found_${tool})
-      message(FATAL_ERROR "The ${CPACK_GENERATOR} package needs ${tool}: "
-        "apt-get install ${package}")
-    endif()
-  endforeach()
+  list(POP_FRONT need tool package)
+  find_program(found ${tool} NO_CMAKE_SYSTEM_PATH)
+  if(NOT found)
+    message(FATAL_ERROR "The ${CPACK_GENERATOR} package needs ${tool}: "
+      "apt-get install ${package}")
+  endif()
   # rpm clamps every file's time and takes the build time from here.
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_ECHORUN_EPOCH})
   return()
@@ -41,12 +38,11 @@ endif()
 
 # Every packed file's time, and the RPM's build time: SOURCE_DATE_EPOCH,
 # else the date of the CHANGELOG's latest entry.
+file(READ ${PROJECT_SOURCE_DIR}/CHANGELOG changelog)
 set(ECHORUN_EPOCH $ENV{SOURCE_DATE_EPOCH})
 if(NOT ECHORUN_EPOCH)
-  file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG trailer
-    REGEX "^ -- .*>  " LIMIT_COUNT 1)
-  string(REGEX REPLACE "^ -- .*>  " "" date "${trailer}")
-  execute_process(COMMAND date -d "${date}" +%s
+  string(REGEX MATCH "\n -- [^\n]*>  ([^\n]*)" trailer "${changelog}")
+  execute_process(COMMAND date -d "${CMAKE_MATCH_1}" +%s
     OUTPUT_VARIABLE ECHORUN_EPOCH
     OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
@@ -58,14 +54,11 @@ set(CPACK_ECHORUN_EPOCH ${ECHORUN_EPOCH})
 set(CPACK_ECHORUN_BUILD ${ECHORUN_BUILD_USED})
 # The oldest CPack known to leave empty scripts out (3.18 writes them).
 set(CPACK_ECHORUN_RPM_CMAKE 3.25)
-set(CPACK_ECHORUN_ARCH ${ECHORUN_ARCH})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_FILE})
 set(CPACK_GENERATOR DEB)
 if(ECHORUN_BUILD_USED STREQUAL "musl-static")
   set(CPACK_GENERATOR RPM)
 endif()
-set(CPACK_PACKAGE_NAME echorun)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Plain paragraphs: CPack indents each line and turns the blank line into
 # the " ." that Debian's Description field needs; rpm takes them as they
 # are.
@@ -109,13 +102,12 @@ string(JOIN "\n" CPACK_RPM_SPEC_MORE_DEFINE
   "%define use_source_date_epoch_as_buildtime 1")
 # The changelog's entries in rpm's form: "* DAY MON DD YYYY WHO -
 # VERSION-1", then each item as "- TEXT".
-file(READ ${PROJECT_SOURCE_DIR}/CHANGELOG changelog)
 set(date "([A-Za-z]+), ([0-9]+) ([A-Za-z]+) ([0-9]+) [^\n]*")
 string(REGEX REPLACE
   "echorun \\(([^)]*)\\)[^\n]*\n\n((  [^\n]*\n)+)\n -- ([^\n]*)  ${date}"
   "* \\5 \\7 \\6 \\8 \\4 - \\1-1\n\\2" changelog "${changelog}")
 string(REPLACE "\n  * " "\n- " changelog "${changelog}")
 string(REPLACE "\n    " "\n  " changelog "${changelog}")
-set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/changelog.rpm)
+set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/rpm-changelog)
 file(WRITE ${CPACK_RPM_CHANGELOG_FILE} "${changelog}")
 include(CPack)
