@@ -24,10 +24,10 @@ endfunction()
 # the vendor left out and any x86-32 taken for i686: Debian's name for it;
 # the name of Debian's musl for it; rpm's name for it; and in a cross build
 # the emulator that runs its programs, unless this machine runs them
-# itself.  A machine that the
-# table lacks keeps its processor's name and has no musl and no rpm name.
-# The machine is the compiler's multiarch name where it has one, as gcc
-# -m32 -print-multiarch names the machine that -m32 chooses.
+# itself.  A machine that the table lacks keeps its processor's name and
+# has no musl and no rpm name.  The machine is the compiler's multiarch
+# name where it has one, as gcc -m32 -print-multiarch names the machine
+# that -m32 chooses.
 function(echorun_find_machine arch_out musl_out rpm_out emulator_out)
   echorun_ask(machine -print-multiarch)
   if(NOT machine)

@@ -29,11 +29,8 @@ deb=$tmp/echorun_${version}_$arch.deb
 [ -f "$deb" ] || fail "no $(basename "$deb") in: $(ls "$tmp")"
 # An RPM holds the musl-static echorun: asked of this tree, cpack refuses
 # and writes nothing.
-if "$cpack" -G RPM --config "$build/CPackConfig.cmake" -B "$tmp/rpm" \
-	>"$tmp/cpack.log" 2>&1 || [ -e "$tmp/rpm" ] ||
-	! grep -q "an RPM the musl-static one" "$tmp/cpack.log"; then
-	fail "cpack -G RPM did not refuse: $(cat "$tmp/cpack.log")"
-fi
+cpack_refuses "$tmp" "an RPM the musl-static one" \
+	"$cpack" -G RPM --config "$build/CPackConfig.cmake"
 
 fields=$(dpkg-deb -f "$deb" Package Version Architecture Maintainer Section \
 	Priority)

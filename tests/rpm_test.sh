@@ -24,18 +24,12 @@ trap 'rm -rf "$tmp"' EXIT
 pack() {
 	"$cpack" --config "$build/CPackConfig.cmake" -B "$1" >"$tmp/log" 2>&1
 }
-# refused MESSAGE [NAME=VALUE...]: cpack, with that environment, fails,
-# says MESSAGE and writes nothing.
+# refused MESSAGE [NAME=VALUE...]: cpack, with that environment, refuses.
 refused() {
 	message=$1
 	shift
-	! env "$@" "$cpack" --config "$build/CPackConfig.cmake" \
-		-B "$tmp/refused" >"$tmp/log" 2>&1 ||
-		fail "cpack made a package: $(cat "$tmp/log")"
-	[ ! -e "$tmp/refused" ] || fail "cpack wrote $(ls -A "$tmp/refused")"
-	# CMake wraps its messages' lines.
-	tr -s ' \n' ' ' <"$tmp/log" | grep -qF "$message" ||
-		fail "cpack did not say '$message': $(cat "$tmp/log")"
+	cpack_refuses "$tmp" "$message" env "$@" "$cpack" \
+		--config "$build/CPackConfig.cmake"
 }
 
 if [ "$arch" = - ]; then
