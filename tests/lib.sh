@@ -39,13 +39,13 @@ runs_echo_ok() {
 # `-B DIR/refused` is added, fails, says MESSAGE (however CMake wraps its
 # lines) and writes nothing.
 cpack_refuses() {
-	refused=$1/refused refused_message=$2
+	refused=$1/refused said=$2
 	shift 2
 	! "$@" -B "$refused" >"$refused.log" 2>&1 ||
 		fail "cpack made a package: $(cat "$refused.log")"
 	[ ! -e "$refused" ] || fail "cpack wrote $(ls -A "$refused")"
-	tr -s ' \n' ' ' <"$refused.log" | grep -qF "$refused_message" ||
-		fail "cpack did not say '$refused_message': $(cat "$refused.log")"
+	tr -s ' \n' ' ' <"$refused.log" | grep -qF "$said" ||
+		fail "cpack did not say '$said': $(cat "$refused.log")"
 }
 
 # elf_machine FILE: the class, byte order and machine of an ELF file, as
